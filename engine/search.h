@@ -1,0 +1,52 @@
+// Search engine: the inputs a search reads and the entry points that run it.
+// The UI thread writes the inputs only while no search runs; the worker
+// thread reads them while it walks.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include <atomic>
+#include <cstdint>
+
+// windows.h maps SearchPath to the SearchPathW API, which Pellux never calls;
+// the name belongs to the search folder buffer below.
+#undef SearchPath
+
+constexpr int SEARCH_PATH_UNITS = 32768;   // includes the terminator
+constexpr int LONG_PATH_PREFIX_UNITS = 4;  // "\\?\"
+constexpr int PATTERN_CAPACITY = 2048;     // bytes
+
+struct SearchPatternBuffer {
+    BYTE bytes[PATTERN_CAPACITY];
+    UINT32 length;
+};
+
+enum : DWORD { STRING_TYPE_ANSI = 0, STRING_TYPE_UNICODE = 1, STRING_TYPE_HEX = 2 };
+
+// Units 0-3 always hold "\\?\"; the folder being walked follows.
+extern wchar_t SearchPath[SEARCH_PATH_UNITS];
+extern SearchPatternBuffer SearchPattern;
+// 1 while a search runs; cleared by anyone who wants it to stop.
+extern std::atomic<LONG> SearchRunning;
+// Handle of the last worker started, or nullptr. UI thread only.
+extern HANDLE WorkerThread;
+// Entry 0 of RecentExtensions while a type list is in force, else nullptr.
+extern const wchar_t* ActiveFileTypes;
+
+inline bool IsSearchRunning() { return SearchRunning.load(std::memory_order_acquire) != 0; }
+
+// Search pattern (engine/pattern.cpp). Nonzero on success; on failure the
+// last-error code is the one the failing platform call set.
+BOOL EncodePattern(const wchar_t* text, int count, DWORD type);
+
+// File-type filter (engine/file_types.cpp): does the entry name pass ActiveFileTypes?
+BOOL MatchesFileTypes(const wchar_t* name);
+// The same test against any list; MatchesFileTypes uses ActiveFileTypes.
+BOOL NameMatchesTypeList(const wchar_t* list, const wchar_t* name);
+
+// Folder walk (engine/walk.cpp): walks SearchPath, reports into ResultTree.
+void ScanFolder();
+HTREEITEM AddMatch(HTREEITEM fileNode, UINT64 offset);
+
+// Search run (engine/search_run.cpp).
+void StartSearch();
+DWORD WINAPI SearchWorker(LPVOID);
