@@ -1,2 +1,0 @@
-// Helpers shared by the test executables.
-#pragma once

@@ -1,0 +1,32 @@
+// Entry points of the main window's commands and notifications, one group
+// per file: main_window.cpp dispatches to them.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+// ui/main_window.cpp
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+HWND CreateToolbar(HWND parent);
+void LayoutStatusParts(HWND statusBar);
+void UpdateTitle(const wchar_t* folder);
+
+// ui/recent_menu.cpp
+void RebuildRecentMenu(HWND mainWindow);
+
+// ui/about.cpp
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ui/search_dialog.cpp
+void OnSearchCommand(HWND mainWindow);
+INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ui/folder_select.cpp
+void OnOpenCommand(HWND mainWindow);
+void OnRecentFolderCommand(HWND mainWindow, int index);  // index 0-9
+void OnDropFiles(HWND mainWindow, HDROP drop);
+void FolderChosen(HWND mainWindow);
+
+// ui/results_tree.cpp
+void ExpandOrCollapseAll(UINT action);  // TVE_EXPAND or TVE_COLLAPSE
+void OnTreeRightClick(HWND mainWindow);
+void OnJumpToCommand();
