@@ -10,11 +10,20 @@ HWND CreateToolbar(HWND parent);
 void LayoutStatusParts(HWND statusBar);
 void UpdateTitle(const wchar_t* folder);
 
+// ui/commands.cpp
+void OnStopCommand();
+void OnExitCommand(HWND mainWindow);
+void OnSubFoldersCommand(HWND mainWindow);
+void OnFormatCommand(HWND mainWindow, WORD command);  // IDM_ANSI, IDM_UNICODE or IDM_HEX
+void OnAboutCommand(HWND mainWindow);
+
 // ui/recent_menu.cpp
 void RebuildRecentMenu(HWND mainWindow);
 
 // ui/about.cpp
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// "Pellux " followed by the version text (units long), cut to fit line.
+void ComposeVersionLine(wchar_t* line, size_t lineUnits, const wchar_t* version, UINT units);
 
 // ui/search_dialog.cpp
 void OnSearchCommand(HWND mainWindow);
