@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <thread>
+#include <vector>
+#include "engine/search.h"
+#include "state/settings.h"
+#include "support/fixtures.h"
+#include "ui/controls.h"
+
+namespace {
+
+using Files = std::vector<FileResult>;
+
+struct ScanOptions {
+    DWORD subFolders = 1;
+    const wchar_t* fileTypes = nullptr;
+};
+
+void SetPattern(const std::string& bytes)
+{
+    SearchPattern.length = static_cast<UINT32>(bytes.size());
+    std::memcpy(SearchPattern.bytes, bytes.data(), bytes.size());
+}
+
+// Runs the walk on this thread into the test's tree, as the worker would.
+Files Scan(const std::wstring& folder, const std::string& pattern, ScanOptions options = {})
+{
+    SendMessageW(ResultTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    SetSearchFolder(folder);
+    SetPattern(pattern);
+    SubFolders = options.subFolders;
+    ActiveFileTypes = options.fileTypes;
+    SearchRunning = 1;
+    ScanFolder();
+    SearchRunning = 0;
+    ActiveFileTypes = nullptr;
+    return ReadResultTree(ResultTree);
+}
+
+class WalkTest : public testing::Test {
+protected:
+    ResultWindows windows;
+    TempFolder root;
+};
+
+std::wstring PathAfterPrefix() { return SearchPath + LONG_PATH_PREFIX_UNITS; }
+
+}  // namespace
+
+TEST_F(WalkTest, MatchesDoNotOverlapAndReachTheLastByte)
+{
+    const std::wstring five = root.AddFile(L"five.bin", "AAAAA");
+    const std::wstring six = root.AddFile(L"six.bin", "AAAAAA");
+    const std::wstring tail = root.AddFile(L"tail.bin", "xxxxAAA");
+    EXPECT_EQ(Scan(root.Path(), "AAA"), (Files{{five, {L"00000000"}},
+                                              {six, {L"00000000", L"00000003"}},
+                                              {tail, {L"00000004"}}}));
+    // The buffer is left holding the folder and one backslash.
+    EXPECT_EQ(PathAfterPrefix(), root.Path() + L"\\");
+}
+
+TEST_F(WalkTest, StatusShowsOnlyFilesThatWereMapped)
+{
+    root.AddFile(L"empty.bin", "");
+    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L"before"));
+    EXPECT_TRUE(Scan(root.Path(), "MZ").empty());
+    EXPECT_EQ(ReadStatusText(StatusBar), L"before");
+
+    // A file shorter than the pattern is mapped and shown, but has no match.
+    const std::wstring shortFile = root.AddFile(L"short.bin", "M");
+    EXPECT_TRUE(Scan(root.Path(), "MZ").empty());
+    EXPECT_EQ(ReadStatusText(StatusBar), shortFile);
+}
+
+TEST_F(WalkTest, FilesComeInEnumerationOrderDepthFirst)
+{
+    const std::wstring inner = root.AddFile(L"a\\x.txt", "--MZ--MZ");
+    const std::wstring b = root.AddFile(L"b.txt", "MZ");
+    root.AddFile(L"b2.txt", "no match here");
+    const std::wstring c = root.AddFile(L"c.txt", "xMZ");
+    EXPECT_EQ(Scan(root.Path(), "MZ"), (Files{{inner, {L"00000002", L"00000006"}},
+                                             {b, {L"00000000"}},
+                                             {c, {L"00000001"}}}));
+}
+
+TEST_F(WalkTest, SubfolderSwitchAndFileTypes)
+{
+    // A folder named like a wanted file is never treated as a file.
+    const std::wstring insideExeFolder = root.AddFile(L"x.exe\\y.exe", "MZ");
+    // Folders are walked whatever their names when subfolders are on.
+    const std::wstring insideData = root.AddFile(L"data\\tool.exe", "MZ");
+    root.AddFile(L"data\\notes.txt", "MZ");
+    const std::wstring top = root.AddFile(L"top.EXE", "MZ");
+
+    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L"before"));
+    EXPECT_EQ(Scan(root.Path(), "MZ", {0, L"*.exe"}), (Files{{top, {L"00000000"}}}));
+    EXPECT_EQ(ReadStatusText(StatusBar), top);
+
+    EXPECT_EQ(Scan(root.Path(), "MZ", {1, L"*.exe"}),
+              (Files{{insideData, {L"00000000"}}, {top, {L"00000000"}}, {insideExeFolder, {L"00000000"}}}));
+    EXPECT_EQ(Scan(root.Path(), "MZ", {1, nullptr}).size(), 4u);
+}
+
+TEST_F(WalkTest, FolderGivenWithTrailingBackslashGetsNoSecondOne)
+{
+    const std::wstring file = root.AddFile(L"f.bin", "MZ");
+    EXPECT_EQ(Scan(root.Path() + L"\\", "MZ"), (Files{{file, {L"00000000"}}}));
+    EXPECT_EQ(PathAfterPrefix(), root.Path() + L"\\");
+}
+
+TEST_F(WalkTest, PathsLongerThan260UnitsAreScanned)
+{
+    const std::wstring segment(120, L'd');
+    const std::wstring file = root.AddFile(segment + L"\\" + segment + L"\\" + segment + L"\\deep.bin", "..MZ");
+    ASSERT_GT(file.size(), 360u);
+    EXPECT_EQ(Scan(root.Path(), "MZ"), (Files{{file, {L"00000002"}}}));
+}
+
+TEST_F(WalkTest, OffsetsPast4GiBShowAllTheirDigits)
+{
+    const std::wstring path = root.AddFile(L"sparse.bin", "");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD unused = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
+    LARGE_INTEGER at;
+    at.QuadPart = 0x100000000LL;
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    DWORD written = 0;
+    WriteFile(file, "MZ", 2, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, 2u);
+    EXPECT_EQ(Scan(root.Path(), "MZ"), (Files{{path, {L"100000000"}}}));
+}
+
+TEST_F(WalkTest, DeepTreesEndWithoutExhaustingStackOrPath)
+{
+    // Far deeper than the walk follows; the shallow file is still found.
+    std::wstring relative;
+    for (int level = 0; level < 600; ++level) {
+        relative += L"d\\";
+        if (level == 5)
+            root.AddFile(relative + L"shallow.bin", "MZ");
+    }
+    root.AddFile(relative + L"bottom.bin", "MZ");
+    const Files found = Scan(root.Path(), "MZ");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NE(found[0].path.find(L"shallow.bin"), std::wstring::npos);
+    EXPECT_EQ(PathAfterPrefix(), root.Path() + L"\\");
+}
+
+TEST_F(WalkTest, LinkLoopsEndOnTheirOwn)
+{
+    // Made on the Linux side by the test runner: loop/a/up -> .. and
+    // loop/a/self -> ., each a way back to a folder being walked.
+    char fixture[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("PELLUX_LINK_FIXTURE", fixture, MAX_PATH) == 0)
+        GTEST_SKIP() << "PELLUX_LINK_FIXTURE is set by the CTest run";
+    wchar_t folder[MAX_PATH] = {};
+    MultiByteToWideChar(CP_UTF8, 0, fixture, -1, folder, MAX_PATH);
+    const Files found = Scan(folder, "NEEDLE");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].path, std::wstring(folder) + L"\\a\\hit.txt");
+}
+
+TEST_F(WalkTest, StopEndsTheFileAndOpensNoOther)
+{
+    // Enumeration is sorted by name, so big.bin comes before later.bin.
+    const std::wstring big = root.AddFile(L"big.bin", std::string(32 << 20, 'A'));
+    root.AddFile(L"later.bin", "AA");
+    SetSearchFolder(root.Path());
+    SetPattern("AA");
+    SubFolders = 1;
+    SearchRunning = 1;
+    std::thread stopper([] {
+        Sleep(100);
+        SearchRunning.exchange(0);
+    });
+    ScanFolder();
+    stopper.join();
+
+    const Files found = ReadResultTree(ResultTree);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].path, big);
+    EXPECT_GT(found[0].offsets.size(), 0u);
+    EXPECT_LT(found[0].offsets.size(), (32u << 20) / 2);
+    EXPECT_EQ(ReadStatusText(StatusBar), big);
+    // Every handle on the file is gone: it can be deleted at once.
+    EXPECT_TRUE(DeleteFileW(big.c_str()));
+}
