@@ -20,8 +20,9 @@ protected:
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         AppInstance = GetModuleHandleW(nullptr);
         // One registration per process; later tests find it in place.
-        if (!RegisterMainWindowClass(AppInstance))
+        if (!RegisterMainWindowClass(AppInstance)) {
             ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
+        }
         LoadSettings();  // defaults: the sandbox is empty
     }
 
