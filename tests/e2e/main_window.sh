@@ -18,6 +18,8 @@ cleanup() {
     kill "$PELLUX_PID" 2>/dev/null || true
     wait "$PELLUX_PID" 2>/dev/null || true
   fi
+  # Leave the prefix's settings as a first run would find them.
+  wine reg delete "$KEY" /f >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
