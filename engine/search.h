@@ -32,7 +32,14 @@ extern HANDLE WorkerThread;
 // Entry 0 of RecentExtensions while a type list is in force, else nullptr.
 extern const wchar_t* ActiveFileTypes;
 
+// 1 from StartSearch until the worker has finished its last step. Unlike
+// SearchRunning it is not cleared by Stop, so it covers the moments before
+// the worker sets SearchRunning and after a Stop while the worker winds down:
+// no second search may start and SearchPath may not change then.
+extern std::atomic<LONG> WorkerBusy;
+
 inline bool IsSearchRunning() { return SearchRunning.load(std::memory_order_acquire) != 0; }
+inline bool IsWorkerBusy() { return WorkerBusy.load(std::memory_order_acquire) != 0; }
 
 // Search pattern (engine/pattern.cpp). Nonzero on success; on failure the
 // last-error code is the one the failing platform call set.

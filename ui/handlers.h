@@ -39,3 +39,8 @@ void FolderChosen(HWND mainWindow);
 void ExpandOrCollapseAll(UINT action);  // TVE_EXPAND or TVE_COLLAPSE
 void OnTreeRightClick(HWND mainWindow);
 void OnJumpToCommand();
+
+// How Jump To starts the file browser; tests replace it to see the call
+// without starting one.
+using ShellOpenFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+extern ShellOpenFunction ShellOpen;
