@@ -35,6 +35,15 @@ void ExpandOrCollapseAll(UINT action)
     SendMessageW(ResultTree, WM_SETREDRAW, TRUE, 0);
     const HTREEITEM selected = TreeItem(TVGN_CARET);
     SendMessageW(ResultTree, TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(selected));
+    if (selected != nullptr && TreeItem(TVGN_FIRSTVISIBLE) != selected) {
+        // Some tree views (Wine's) ignore this request for the selected node
+        // itself; reach the same row through the node above it.
+        const HTREEITEM above = TreeItem(TVGN_PREVIOUSVISIBLE, selected);
+        if (above != nullptr) {
+            SendMessageW(ResultTree, TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(above));
+            SendMessageW(ResultTree, WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
+        }
+    }
 }
 
 void OnTreeRightClick(HWND mainWindow)
