@@ -95,13 +95,12 @@ protected:
         ClientToScreen(ResultTree, &screen);
         SetCursorPos(screen.x, screen.y);
         Popup = {};
-        SetTimer(nullptr, 0, 300, DismissPopup);
+        const UINT_PTR timer = SetTimer(nullptr, 0, 300, DismissPopup);
         NMHDR notify = {ResultTree, 0, static_cast<UINT>(NM_RCLICK)};
         SendMessageW(MainWindow, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
-        // Let a timer that found no menu run out.
-        MSG message;
-        while (PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
-            DispatchMessageW(&message);
+        // When no menu came up the timer is still pending: it must not fire
+        // into a later test's menu.
+        KillTimer(nullptr, timer);
     }
     static POINT CenterOf(HTREEITEM item)
     {
