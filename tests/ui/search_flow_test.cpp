@@ -323,7 +323,21 @@ TEST_F(SearchFlowTest, StopKeepsTheNodesFoundAndReturnsToIdle)
     EXPECT_EQ(WindowText(MainWindow), caption);
     EXPECT_STREQ(RecentFolders.slots[0], L"");
 
+    // A second start while one runs is refused.
+    const HANDLE running = WorkerThread;
+    StartSearch();
+    EXPECT_EQ(WorkerThread, running);
+
     Command(IDM_STOP);
+    EXPECT_EQ(WorkerThread, nullptr);
+    EXPECT_EQ(SearchRunning.load(), 0);
+    // The worker cannot finish before this thread serves its last messages:
+    // until then it still owns SearchPath, so drops and starts are refused.
+    ASSERT_TRUE(IsWorkerBusy());
+    SendMessageW(MainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({root.AddFolder(L"late")})), 0);
+    EXPECT_EQ(WindowText(MainWindow), caption);
+    EXPECT_STREQ(RecentFolders.slots[0], L"");
+    StartSearch();
     EXPECT_EQ(WorkerThread, nullptr);
     ASSERT_TRUE(WaitForWorkerToFinish());
     const auto found = ReadResultTree(ResultTree);
