@@ -114,6 +114,9 @@ for r in "${RESULTS[@]}"; do echo "$r"; done | awk '
     print "k/mc, k/rd: the scan kernel alone (Pellux, Wine) against those two sweeps (native), bytes per second."
     print "s/rg, s/rgm: rg -j1 (default, --mmap) time divided by Pellux whole-search time (above 1: Pellux faster)."
     print "For small, the memchr, read and kernel columns are files/s of the sweeps and of the timed walk loop."
+    kv(line["large"])
+    printf "\nlarge: whole search %.1f ms = start-up until the first file is shown %.1f ms + walk and scan + wind-down after the last file %.1f ms\n",
+           1e3*F["seconds"], 1e3*F["startup"], 1e3*F["winddown"]
     kv(line["small"])
     n = F["files"]
     printf "\nsmall files, time per file in microseconds (timed walk loop on a worker thread, UI thread pumping):\n"
