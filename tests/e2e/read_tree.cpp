@@ -77,7 +77,8 @@ bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resul
 
 void PrintUtf8(const wchar_t* text, const char* prefix) {
     static char bytes[kTextUnits * 3 + 4];
-    int used = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof(bytes) - 1, nullptr, nullptr);
+    int used = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes,
+                                   static_cast<int>(sizeof(bytes) - 1), nullptr, nullptr);
     int length = used > 0 ? used - 1 : 0;
     bytes[length++] = '\n';
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -170,6 +171,6 @@ int main(int argc, char** argv) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     static const char kUsage[] = "usage: pellux_read_tree [--button ID | --status]\n";
     DWORD written = 0;
-    WriteFile(err, kUsage, sizeof(kUsage) - 1, &written, nullptr);
+    WriteFile(err, kUsage, static_cast<DWORD>(sizeof(kUsage) - 1), &written, nullptr);
     return 1;
 }
