@@ -365,6 +365,20 @@ TEST_F(SearchFlowTest, DroppedFolderIsChosenWholeAndOpensTheDialog)
     EXPECT_STREQ(RecentFolders.slots[1], L"");
     EXPECT_NE(SearchDialog, nullptr);
     EXPECT_EQ(GetMenuItemCount(RecentMenu), 1);
+    SendMessageW(SearchDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+
+    // Too long for a list slot: searched, but not remembered as a cut path
+    // that would name another folder.
+    std::wstring deep;
+    for (int i = 0; i < 5; ++i)
+        deep += std::wstring(220, static_cast<wchar_t>(L'a' + i)) + L"\\";
+    const std::wstring tooLong = root.AddFolder(deep.substr(0, deep.size() - 1));
+    ASSERT_GE(tooLong.size(), static_cast<size_t>(RECENT_SLOT_UNITS));
+    SendMessageW(MainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({tooLong})), 0);
+    EXPECT_EQ(std::wstring(SearchPath + LONG_PATH_PREFIX_UNITS), tooLong);
+    EXPECT_EQ(std::wstring(RecentFolders.slots[0]), longFolder);
+    EXPECT_STREQ(RecentFolders.slots[1], L"");
+    EXPECT_NE(SearchDialog, nullptr);
 }
 
 TEST_F(SearchFlowTest, DroppedFileOpensThePickerAndKeepsTheFolder)
