@@ -2,36 +2,10 @@
 #include <string>
 #include <vector>
 #include "state/recent.h"
+#include "support/recent_slots.h"
 #include <strsafe.h>
 
 namespace {
-
-using Slots = std::vector<std::wstring>;  // slot 0 first; missing tail slots are empty
-
-void Fill(RecentList& list, const Slots& slots)
-{
-    ZeroMemory(&list, sizeof(list));
-    for (size_t i = 0; i < slots.size(); i++)
-        StringCchCopyW(list.slots[i], ARRAYSIZE(list.slots[i]), slots[i].c_str());
-}
-
-// All ten slots, each checked to be terminated within its own buffer.
-Slots Read(const RecentList& list)
-{
-    Slots out;
-    for (int i = 0; i < RECENT_SLOTS; i++) {
-        size_t length = 0;
-        EXPECT_TRUE(SUCCEEDED(StringCchLengthW(list.slots[i], RECENT_SLOT_UNITS, &length))) << "slot " << i;
-        out.emplace_back(list.slots[i], length);
-    }
-    return out;
-}
-
-Slots Padded(Slots slots)
-{
-    slots.resize(RECENT_SLOTS);
-    return slots;
-}
 
 const Slots kFive = {L"a", L"b", L"c", L"d", L"e"};
 const Slots kFull = {L"0", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9"};
@@ -59,9 +33,9 @@ TEST(RecentPush, MovesSlotsAsExpected)
 {
     for (const PushCase& c : kPushCases) {
         RecentList list;
-        Fill(list, c.before);
+        FillSlots(list, c.before);
         EXPECT_TRUE(RecentPush(list, c.text.c_str())) << c.name;
-        EXPECT_EQ(Read(list), Padded(c.after)) << c.name;
+        EXPECT_EQ(ReadSlots(list), PaddedSlots(c.after)) << c.name;
     }
 }
 
@@ -70,39 +44,39 @@ TEST(RecentPush, AcceptsOneOfItsOwnSlots)
     // The text is overwritten by the move before it is written to slot 0.
     for (int from = 0; from < RECENT_SLOTS; from++) {
         RecentList list;
-        Fill(list, kFull);
+        FillSlots(list, kFull);
         ASSERT_TRUE(RecentPush(list, list.slots[from])) << from;
         Slots expected = kFull;
         expected.erase(expected.begin() + from);
         expected.insert(expected.begin(), kFull[from]);
-        EXPECT_EQ(Read(list), expected) << from;
+        EXPECT_EQ(ReadSlots(list), expected) << from;
     }
 }
 
 TEST(RecentPush, TakesLongestFittingTextAndRefusesLonger)
 {
     RecentList list;
-    Fill(list, kFive);
+    FillSlots(list, kFive);
 
     const std::wstring fits(RECENT_SLOT_UNITS - 1, L'f');
     EXPECT_TRUE(RecentPush(list, fits.c_str()));
-    EXPECT_EQ(Read(list), Padded({fits, L"a", L"b", L"c", L"d", L"e"}));
+    EXPECT_EQ(ReadSlots(list), PaddedSlots({fits, L"a", L"b", L"c", L"d", L"e"}));
 
     // A folder picker path may be up to 32,764 units long.
-    const Slots before = Read(list);
+    const Slots before = ReadSlots(list);
     for (size_t length : {size_t{RECENT_SLOT_UNITS}, size_t{RECENT_SLOT_UNITS + 1}, size_t{32764}}) {
         const std::wstring tooLong(length, L'x');
         EXPECT_FALSE(RecentPush(list, tooLong.c_str())) << length;
-        EXPECT_EQ(Read(list), before) << length;
+        EXPECT_EQ(ReadSlots(list), before) << length;
     }
 }
 
 TEST(RecentPush, RefusesEmptyTextThatWouldHideTheList)
 {
     RecentList list;
-    Fill(list, kFive);
+    FillSlots(list, kFive);
     EXPECT_FALSE(RecentPush(list, L""));
-    EXPECT_EQ(Read(list), Padded(kFive));
+    EXPECT_EQ(ReadSlots(list), PaddedSlots(kFive));
 }
 
 struct RemoveCase {
@@ -126,9 +100,9 @@ TEST(RecentRemove, MovesLaterSlotsUp)
 {
     for (const RemoveCase& c : kRemoveCases) {
         RecentList list;
-        Fill(list, c.before);
+        FillSlots(list, c.before);
         RecentRemove(list, c.text.c_str());
-        EXPECT_EQ(Read(list), Padded(c.after)) << c.name;
+        EXPECT_EQ(ReadSlots(list), PaddedSlots(c.after)) << c.name;
     }
 }
 
@@ -136,12 +110,12 @@ TEST(RecentRemove, TextLongerThanASlotMatchesNothing)
 {
     RecentList list;
     const std::wstring fits(RECENT_SLOT_UNITS - 1, L'f');
-    Fill(list, {fits});
+    FillSlots(list, {fits});
     const std::wstring longer = fits + L"f";
     RecentRemove(list, longer.c_str());
-    EXPECT_EQ(Read(list), Padded({fits}));
+    EXPECT_EQ(ReadSlots(list), PaddedSlots({fits}));
     RecentRemove(list, fits.c_str());
-    EXPECT_EQ(Read(list), Padded({}));
+    EXPECT_EQ(ReadSlots(list), PaddedSlots({}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "state/recent.h"
+#include "support/recent_slots.h"
 #include "state/settings.h"
 #include "support/registry_sandbox.h"
 #include "ui/controls.h"
@@ -17,8 +18,6 @@ const wchar_t kSearchesKey[] = L"Software\\Tavrin\\Pellux\\Recent Searches";
 const wchar_t kExtensionsKey[] = L"Software\\Tavrin\\Pellux\\Recent Extensions";
 
 using Bytes = std::vector<BYTE>;
-using Slots = std::vector<std::wstring>;
-
 struct Value {
     DWORD type;
     Bytes data;
@@ -88,31 +87,6 @@ Values SzValues(const Slots& slots)  // what a saved list should look like
     return out;
 }
 
-void Fill(RecentList& list, const Slots& slots)
-{
-    ZeroMemory(&list, sizeof(list));
-    for (size_t i = 0; i < slots.size(); i++)
-        StringCchCopyW(list.slots[i], ARRAYSIZE(list.slots[i]), slots[i].c_str());
-}
-
-// All ten slots; fails the test if a slot is not terminated inside its buffer.
-Slots Read(const RecentList& list)
-{
-    Slots out;
-    for (int i = 0; i < RECENT_SLOTS; i++) {
-        size_t length = 0;
-        EXPECT_TRUE(SUCCEEDED(StringCchLengthW(list.slots[i], RECENT_SLOT_UNITS, &length))) << "slot " << i;
-        out.emplace_back(list.slots[i], length);
-    }
-    return out;
-}
-
-Slots Padded(Slots slots)
-{
-    slots.resize(RECENT_SLOTS);
-    return slots;
-}
-
 WINDOWPLACEMENT DefaultPlacement()
 {
     WINDOWPLACEMENT wp = {};
@@ -171,9 +145,9 @@ TEST_F(Settings, FirstRunGivesDefaultsAndSaveWritesEveryValue)
     EXPECT_TRUE(SamePlacement(MainWindowPlacement, DefaultPlacement()));
     EXPECT_EQ(StringType, 0u);
     EXPECT_EQ(SubFolders, 1u);
-    EXPECT_EQ(Read(RecentFolders), Padded({}));
-    EXPECT_EQ(Read(RecentSearches), Padded({}));
-    EXPECT_EQ(Read(RecentExtensions), Padded({L"*.*", L"*.exe;*.dll;*.sys"}));
+    EXPECT_EQ(ReadSlots(RecentFolders), PaddedSlots({}));
+    EXPECT_EQ(ReadSlots(RecentSearches), PaddedSlots({}));
+    EXPECT_EQ(ReadSlots(RecentExtensions), PaddedSlots({L"*.*", L"*.exe;*.dll;*.sys"}));
     EXPECT_FALSE(RegistryValueExists(kKey, L"MainWindow"));  // loading writes nothing
 
     RecentPush(RecentFolders, L"C:\\Data");
@@ -208,9 +182,9 @@ TEST_F(Settings, FirstRunGivesDefaultsAndSaveWritesEveryValue)
     EXPECT_TRUE(SamePlacement(MainWindowPlacement, saved));
     EXPECT_EQ(StringType, 2u);
     EXPECT_EQ(SubFolders, 1u);
-    EXPECT_EQ(Read(RecentFolders), Padded({L"C:\\Data"}));
-    EXPECT_EQ(Read(RecentSearches), Padded({L"MZ"}));
-    EXPECT_EQ(Read(RecentExtensions), Padded({L"*.*", L"*.exe;*.dll;*.sys"}));
+    EXPECT_EQ(ReadSlots(RecentFolders), PaddedSlots({L"C:\\Data"}));
+    EXPECT_EQ(ReadSlots(RecentSearches), PaddedSlots({L"MZ"}));
+    EXPECT_EQ(ReadSlots(RecentExtensions), PaddedSlots({L"*.*", L"*.exe;*.dll;*.sys"}));
 }
 
 TEST_F(Settings, SavesMinimizedAsRestoredAndKeepsMaximized)
@@ -240,7 +214,7 @@ TEST_F(Settings, StoredExtensionsReplaceDefaultsSlotBySlot)
 {
     Write(kExtensionsKey, L"0", REG_SZ, Sz(L"*.txt"));
     LoadSettings();
-    EXPECT_EQ(Read(RecentExtensions), Padded({L"*.txt", L"*.exe;*.dll;*.sys"}));
+    EXPECT_EQ(ReadSlots(RecentExtensions), PaddedSlots({L"*.txt", L"*.exe;*.dll;*.sys"}));
 }
 
 TEST_F(Settings, OptionsValueIsDeletedAtLoad)
@@ -260,7 +234,7 @@ TEST_F(Settings, StaleSearchValuesStayAndReturnWhenTheyContinueTheNumbering)
     Write(kSearchesKey, L"1", REG_SZ, Sz(L"s1"));
     Write(kSearchesKey, L"3", REG_SZ, Sz(L"s3"));
     LoadSettings();
-    EXPECT_EQ(Read(RecentSearches), Padded({L"s0", L"s1"}));
+    EXPECT_EQ(ReadSlots(RecentSearches), PaddedSlots({L"s0", L"s1"}));
 
     RecentPush(RecentSearches, L"new");
     SaveSettings();
@@ -268,7 +242,7 @@ TEST_F(Settings, StaleSearchValuesStayAndReturnWhenTheyContinueTheNumbering)
 
     FreshStart();
     LoadSettings();
-    EXPECT_EQ(Read(RecentSearches), Padded({L"new", L"s0", L"s1", L"s3"}));
+    EXPECT_EQ(ReadSlots(RecentSearches), PaddedSlots({L"new", L"s0", L"s1", L"s3"}));
 }
 
 TEST_F(Settings, RemovedFolderLeavesTheStoreAtNextSave)
@@ -284,7 +258,7 @@ TEST_F(Settings, RemovedFolderLeavesTheStoreAtNextSave)
             Write((std::wstring(kFoldersKey) + L"\\foreign").c_str(), L"x", REG_DWORD, Dword(1));
         ZeroMemory(&RecentFolders, sizeof(RecentFolders));
         LoadSettings();
-        ASSERT_EQ(Read(RecentFolders), Padded({L"C:\\f0", L"C:\\f1", L"C:\\f2", L"C:\\f3", L"C:\\f4"}));
+        ASSERT_EQ(ReadSlots(RecentFolders), PaddedSlots({L"C:\\f0", L"C:\\f1", L"C:\\f2", L"C:\\f3", L"C:\\f4"}));
 
         RecentRemove(RecentFolders, L"C:\\f1");
         SaveSettings();
@@ -357,13 +331,13 @@ TEST_F(Settings, UntrustedListValuesNeverOverrunASlot)
         RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
         for (const Stored& s : c.stored)
             Write(kSearchesKey, s.name, s.type, s.data);
-        Fill(RecentSearches, kOld);
-        Fill(RecentFolders, {});
+        FillSlots(RecentSearches, kOld);
+        FillSlots(RecentFolders, {});
         LoadSettings();
-        EXPECT_EQ(Read(RecentSearches), c.expected);
+        EXPECT_EQ(ReadSlots(RecentSearches), c.expected);
         // The neighbouring lists in memory are untouched.
-        EXPECT_EQ(Read(RecentFolders), Padded({}));
-        EXPECT_EQ(Read(RecentExtensions)[0], L"*.*");
+        EXPECT_EQ(ReadSlots(RecentFolders), PaddedSlots({}));
+        EXPECT_EQ(ReadSlots(RecentExtensions)[0], L"*.*");
     }
 }
 
