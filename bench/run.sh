@@ -14,7 +14,7 @@ BUILD="${PELLUX_BUILD:-$ROOT/build}"
 CORPUS="${1:-/tmp/pellux-bench}"
 NATIVE="$BUILD/bench-native"
 BENCH="$BUILD/bench/pellux_bench.exe"
-ROUNDS=3
+ROUNDS=5
 
 case "$CORPUS" in
   "$ROOT"|"$ROOT"/*) echo "run.sh: put the corpus outside the repository" >&2; exit 2 ;;
@@ -32,8 +32,9 @@ if [ ! -f "$STAMP" ]; then
   "$NATIVE/gen_corpus" "$CORPUS"
   touch "$STAMP"
 fi
-echo "warming the page cache ..." >&2
-find "$CORPUS" -type f -exec cat {} + >/dev/null
+# This machine's memory manager pages out file data that has not been
+# touched for about a minute, so each measurement warms its own files first.
+warm() { find "$1" -type f -exec cat {} + >/dev/null; }
 
 # corpus  pattern-hex  memchr-byte  rg-regex
 CASES=(
@@ -64,24 +65,31 @@ for line in "${CASES[@]}"; do
   dir="$CORPUS/$name"
   echo "running $name ..." >&2
   printf '%s' "$hex" | xxd -r -p >"$NATIVE/$name.pat"
+  warm "$dir"
   sweep=$("$NATIVE/memchr_sweep" "$dir" "$byte")
-  for _ in 2 3; do
+  for _ in $(seq 2 "$ROUNDS"); do
     again=$("$NATIVE/memchr_sweep" "$dir" "$byte")
     if awk -v a="$(field "$again" seconds)" -v b="$(field "$sweep" seconds)" 'BEGIN{exit !(a<b)}'; then sweep=$again; fi
   done
   read=$("$NATIVE/memchr_sweep" "$dir" read)
-  for _ in 2 3; do
+  for _ in $(seq 2 "$ROUNDS"); do
     again=$("$NATIVE/memchr_sweep" "$dir" read)
     if awk -v a="$(field "$again" seconds)" -v b="$(field "$read" seconds)" 'BEGIN{exit !(a<b)}'; then read=$again; fi
   done
   bytes=$(field "$sweep" bytes); files=$(field "$sweep" files)
+  warm "$dir"
   rg=$(best_of "rg -j1 --no-config -uu -a -o -b -e '$regex' '$dir' | wc -l")
+  warm "$dir"
   rgm=$(best_of "rg -j1 --mmap --no-config -uu -a -o -b -e '$regex' '$dir' | wc -l")
+  warm "$dir"
   gr=$(best_of "LC_ALL=C grep -r -a -o -b -F -f '$NATIVE/$name.pat' '$dir' | wc -l")
+  warm "$dir"
   pf=$(wine "$BENCH" files "$(winpath "$dir")" "$hex" | tr -d '\r')
+  warm "$dir"
   ps=$(wine "$BENCH" search "$(winpath "$dir")" "$hex" | tr -d '\r')
   RESULTS+=("name=$name bytes=$bytes files=$files sweep=$(field "$sweep" seconds) readsweep=$(field "$read" seconds) rg=${rg% *} rgn=${rg#* } rgm=${rgm% *} grep=${gr% *} grepn=${gr#* } $pf $ps")
 done
+warm "$CORPUS/large"
 stop=$(wine "$BENCH" stop "$(winpath "$CORPUS/large")" A73C91E25BD46F18 | tr -d '\r')
 
 echo
