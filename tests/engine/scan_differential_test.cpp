@@ -122,8 +122,9 @@ TEST_F(ScanDifferential, RandomDataOverSmallAlphabets)
 {
     // Small alphabets make matches and near misses common; patterns are cut
     // from the data so that long ones match too.
+    const size_t sizes[] = {0, 1, 7, 31, 33, 64, 100, 257, 4099, 70000};
     for (int alphabet : {2, 4, 256 - 'A'}) {
-        for (size_t size : {0, 1, 7, 31, 33, 64, 100, 257, 4099, 70000}) {
+        for (size_t size : sizes) {
             const Bytes data = Random(size, alphabet);
             for (uint32_t n : kLengths) {
                 Check(data, Random(n, alphabet), "random pattern, alphabet " + std::to_string(alphabet));
@@ -140,7 +141,8 @@ TEST_F(ScanDifferential, RandomDataOverSmallAlphabets)
 TEST_F(ScanDifferential, EqualAndPeriodicBytes)
 {
     for (uint32_t n : kLengths) {
-        for (size_t size : {size_t{n} - 1, size_t{n}, size_t{n} + 1, 2 * size_t{n} + 5, 3 * size_t{n} + 67, size_t{5000}}) {
+        const size_t sizes[] = {size_t{n} - 1, size_t{n}, size_t{n} + 1, 2 * size_t{n} + 5, 3 * size_t{n} + 67, 5000};
+        for (size_t size : sizes) {
             Check(Bytes(size, 'A'), Bytes(n, 'A'), "all A");
             Check(Bytes(size, 0), Bytes(n, 0), "all zero");
             // All equal but the last pattern byte: every filter byte is everywhere but one.
