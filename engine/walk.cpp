@@ -62,38 +62,87 @@ bool ReportMatch(void* context, uint64_t offset)
     return true;
 }
 
-// Maps the file whose full path stands in SearchPath and scans it. Files that
-// cannot be opened or mapped (an empty file cannot) are skipped silently.
-void ScanFile(UINT64 listedSize)
+// Each status update is a round trip to the UI thread, which costs far more
+// than scanning a small file. Small files that follow each other quickly
+// are shown a few times a second, which is all a person can read; a file
+// large enough to take noticeable time is always shown.
+constexpr DWORD STATUS_INTERVAL_MS = 50;
+constexpr UINT64 STATUS_ALWAYS_BYTES = 1 << 20;
+bool StatusShownThisSearch = false;
+DWORD LastStatusTick = 0;
+
+void ShowScannedFile(UINT64 size)
 {
-    UniqueFile file(CreateFileW(SearchPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid())
+    const DWORD now = GetTickCount();
+    if (StatusShownThisSearch && size < STATUS_ALWAYS_BYTES && now - LastStatusTick < STATUS_INTERVAL_MS)
         return;
-    UniqueKernelHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(SearchPath + LONG_PATH_PREFIX_UNITS));
+    StatusShownThisSearch = true;
+    LastStatusTick = now;
+}
+
+void ScanRange(const unsigned char* data, UINT64 size)
+{
+    FileMatches matches = {nullptr};
+    ScanBytes(data, size, SearchPattern.bytes, SearchPattern.length, ReportMatch, &matches);
+}
+
+// Small files are read in one call into this buffer instead of being mapped:
+// a mapping costs four more system calls (each a server round trip under
+// Wine), which is most of the time spent on a small file. Only the walking
+// thread uses it.
+constexpr DWORD SMALL_FILE_BYTES = 64 * 1024;
+unsigned char SmallFileBuffer[SMALL_FILE_BYTES];
+
+void ScanSmallFile(HANDLE file, UINT64 listedSize)
+{
+    DWORD read = 0;
+    if (!ReadFile(file, SmallFileBuffer, static_cast<DWORD>(listedSize), &read, nullptr) || read == 0)
+        return;  // empty by now: skipped like an empty file
+    ShowScannedFile(listedSize);
+    ScanRange(SmallFileBuffer, read);
+}
+
+// Maps the file and scans it. Files that cannot be opened or mapped (an
+// empty file cannot) are skipped silently.
+void ScanMappedFile(HANDLE file, UINT64 listedSize)
+{
+    UniqueKernelHandle mapping(CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping.Valid())
         return;
     UniqueView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
     if (!view.Valid())
         return;
 
-    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(SearchPath + LONG_PATH_PREFIX_UNITS));
+    ShowScannedFile(listedSize);
 
     // The file may have changed since it was listed: never read past what
     // is actually mapped.
     UINT64 size = listedSize;
     LARGE_INTEGER mappedSize = {};
-    if (GetFileSizeEx(file.Get(), &mappedSize) && static_cast<UINT64>(mappedSize.QuadPart) < size)
+    if (GetFileSizeEx(file, &mappedSize) && static_cast<UINT64>(mappedSize.QuadPart) < size)
         size = static_cast<UINT64>(mappedSize.QuadPart);
     MEMORY_BASIC_INFORMATION region = {};
     if (VirtualQuery(view.Get(), &region, sizeof(region)) == 0)
         return;
     if (region.RegionSize < size)
         size = region.RegionSize;
+    ScanRange(static_cast<const unsigned char*>(view.Get()), size);
+}
 
-    FileMatches matches = {nullptr};
-    ScanBytes(static_cast<const unsigned char*>(view.Get()), size, SearchPattern.bytes, SearchPattern.length,
-              ReportMatch, &matches);
+// Scans the file whose full path stands in SearchPath.
+void ScanFile(UINT64 listedSize)
+{
+    UniqueFile file(CreateFileW(SearchPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid())
+        return;
+    // A file listed as empty goes the mapping way, which skips it if it is
+    // still empty, as for any file that cannot be mapped.
+    if (listedSize > 0 && listedSize <= SMALL_FILE_BYTES)
+        ScanSmallFile(file.Get(), listedSize);
+    else
+        ScanMappedFile(file.Get(), listedSize);
 }
 
 void ScanFolderLevel(WalkState& walk)
@@ -192,6 +241,7 @@ void ScanFolder()
     if (!ReadFolderIdentity(SearchPath, walk->ancestors[0]))
         walk->ancestors[0] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
     walk->depth = 0;
+    StatusShownThisSearch = false;
     ScanFolderLevel(*walk);
     HeapFree(GetProcessHeap(), 0, walk);
 }

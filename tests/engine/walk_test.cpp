@@ -74,6 +74,16 @@ TEST_F(WalkTest, StatusShowsOnlyFilesThatWereMapped)
     EXPECT_EQ(ReadStatusText(StatusBar), shortFile);
 }
 
+TEST_F(WalkTest, LargeFilesAlwaysShowInTheStatusBar)
+{
+    // Small files in quick succession may share one status update; a file
+    // large enough to take time must never sit behind a stale name.
+    root.AddFile(L"a.bin", "small");
+    const std::wstring big = root.AddFile(L"b.bin", std::string(2 << 20, 'x'));
+    Scan(root.Path(), "MZ");
+    EXPECT_EQ(ReadStatusText(StatusBar), big);
+}
+
 TEST_F(WalkTest, FilesComeInEnumerationOrderDepthFirst)
 {
     const std::wstring inner = root.AddFile(L"a\\x.txt", "--MZ--MZ");
