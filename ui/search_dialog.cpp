@@ -42,6 +42,10 @@ void ShowLastError()
 // Returns TRUE when the search started and the dialog is gone.
 BOOL OnOk(HWND dialog)
 {
+    // The last worker may still be running its final steps for a moment
+    // after the window looks idle again; the dialog stays until it is done.
+    if (IsWorkerBusy())
+        return FALSE;
     wchar_t input[INPUT_BUFFER_UNITS] = {};
     if (GetDlgItemTextW(dialog, IDC_SEARCH_TEXT, input, ARRAYSIZE(input)) == 0)
         return FALSE;

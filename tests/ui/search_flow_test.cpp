@@ -339,6 +339,15 @@ TEST_F(SearchFlowTest, StopKeepsTheNodesFoundAndReturnsToIdle)
     EXPECT_STREQ(RecentFolders.slots[0], L"");
     StartSearch();
     EXPECT_EQ(WorkerThread, nullptr);
+    // OK in that moment keeps the dialog and changes nothing.
+    Command(IDM_SEARCH);
+    ASSERT_NE(SearchDialog, nullptr);
+    SetDlgItemTextW(SearchDialog, IDC_SEARCH_TEXT, L"late text");
+    SendMessageW(SearchDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_NE(SearchDialog, nullptr);
+    EXPECT_STREQ(RecentSearches.slots[0], L"AA");
+    EXPECT_EQ(WorkerThread, nullptr);
+    SendMessageW(SearchDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ASSERT_TRUE(WaitForWorkerToFinish());
     const auto found = ReadResultTree(ResultTree);
     ASSERT_EQ(found.size(), 1u);
