@@ -25,6 +25,7 @@
 #include "res/resource.h"
 #include "state/settings.h"
 #include "ui/controls.h"
+#include "ui/app.h"
 #include "ui/handlers.h"
 
 namespace {
@@ -91,40 +92,16 @@ LRESULT CALLBACK TimingStatusProc(HWND window, UINT message, WPARAM wParam, LPAR
     return CallWindowProcW(StatusProc, window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NOTIFY)
-        return 0;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// The same controls, styles and theme as the product's main window.
+// The product's own main window, created through the product's code, kept
+// hidden; only the tree and the status bar are watched for timing. It is
+// destroyed without WM_CLOSE, so no settings are written.
 bool CreateBenchWindow()
 {
-    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&classes);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = BenchWindowProc;
-    wc.hInstance = AppInstance;
-    wc.lpszClassName = L"PelluxBench";
-    if (!RegisterClassW(&wc))
+    if (!RegisterMainWindowClass(AppInstance))
         return false;
-    MainWindow = CreateWindowExW(0, wc.lpszClassName, L"Pellux bench", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
-                                 LoadMenuW(AppInstance, MAKEINTRESOURCEW(IDR_MAINMENU)), AppInstance, nullptr);
-    if (MainWindow == nullptr)
+    MainWindowPlacement.rcNormalPosition = {0, 0, 800, 600};  // right and bottom hold the size
+    if (CreateMainWindow(AppInstance) == nullptr)
         return false;
-    Toolbar = CreateToolbar(MainWindow);
-    ResultTree = CreateWindowExW(0, WC_TREEVIEWW, nullptr,
-                                 WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_EDITLABELS |
-                                     TVS_SHOWSELALWAYS | TVS_FULLROWSELECT,
-                                 0, 30, 800, 500, MainWindow, nullptr, AppInstance, nullptr);
-    SetWindowTheme(ResultTree, L"Explorer", nullptr);
-    StatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | 0x0010, 0, 0, 0, 0,
-                                MainWindow, nullptr, AppInstance, nullptr);
-    LayoutStatusParts(StatusBar);
-    ProgressBar = CreateWindowExW(WS_EX_CLIENTEDGE, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_MARQUEE,
-                                  0, 0, 0, 0, StatusBar, nullptr, AppInstance, nullptr);
-    ShowWindow(ProgressBar, SW_HIDE);
     TreeProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(ResultTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingTreeProc)));
     StatusProc = reinterpret_cast<WNDPROC>(
