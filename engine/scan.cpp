@@ -113,29 +113,23 @@ uint64_t FindSse2(const unsigned char* data, uint64_t from, uint64_t to, const S
                                          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + p + 48)), v2));
         const __m128i any = _mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3));
         if (_mm_movemask_epi8(any) != 0) {
-            uint64_t mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m0))) |
+            const uint64_t mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m0))) |
                             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m1))) << 16 |
                             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m2))) << 32 |
                             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m3))) << 48;
-            while (mask != 0) {
-                const uint64_t at = p + static_cast<uint64_t>(std::countr_zero(mask));
-                if (PatternAt(data + at, needle))
-                    return at;
-                mask &= mask - 1;
-            }
+            const uint64_t at = FirstMatchInMask(data, p, mask, needle);
+            if (at != NO_MATCH)
+                return at;
         }
         p += 64;
     }
     while (to - p >= 16) {
         const __m128i m = _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + p)), v1),
                                         _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + p)), v2));
-        uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(m));
-        while (mask != 0) {
-            const uint64_t at = p + static_cast<uint64_t>(std::countr_zero(mask));
-            if (PatternAt(data + at, needle))
-                return at;
-            mask &= mask - 1;
-        }
+        const uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(m));
+        const uint64_t at = FirstMatchInMask(data, p, mask, needle);
+        if (at != NO_MATCH)
+            return at;
         p += 16;
     }
     return FindScalar(data, p, to, needle);

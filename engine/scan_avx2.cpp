@@ -23,14 +23,11 @@ uint64_t FindAvx2(const unsigned char* data, uint64_t from, uint64_t to, const S
             _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + p + 32)), v2));
         const __m256i any = _mm256_or_si256(m0, m1);
         if (!_mm256_testz_si256(any, any)) {
-            uint64_t mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(m0))) |
+            const uint64_t mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(m0))) |
                             static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(m1))) << 32;
-            while (mask != 0) {
-                const uint64_t at = p + static_cast<uint64_t>(std::countr_zero(mask));
-                if (PatternAt(data + at, needle))
-                    return at;
-                mask &= mask - 1;
-            }
+            const uint64_t at = FirstMatchInMask(data, p, mask, needle);
+            if (at != NO_MATCH)
+                return at;
         }
         p += 64;
     }
@@ -38,13 +35,10 @@ uint64_t FindAvx2(const unsigned char* data, uint64_t from, uint64_t to, const S
         const __m256i m = _mm256_and_si256(
             _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + p)), v1),
             _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + p)), v2));
-        uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(m));
-        while (mask != 0) {
-            const uint64_t at = p + static_cast<uint64_t>(std::countr_zero(mask));
-            if (PatternAt(data + at, needle))
-                return at;
-            mask &= mask - 1;
-        }
+        const uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(m));
+        const uint64_t at = FirstMatchInMask(data, p, mask, needle);
+        if (at != NO_MATCH)
+            return at;
         p += 32;
     }
     return FindScalar(data, p, to, needle);

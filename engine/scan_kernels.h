@@ -1,6 +1,7 @@
 // Internal to the scan: the vector kernels behind ScanBytes, exposed so the
 // tests can run each one against the plain definition.
 #pragma once
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include "engine/scan.h"
@@ -37,6 +38,21 @@ void ScanBytesWith(FindKernel find, const unsigned char* data, uint64_t size,
 static inline bool PatternAt(const unsigned char* at, const ScanNeedle& needle)
 {
     return std::memcmp(at, needle.bytes, needle.length) == 0;
+}
+
+// The first candidate of a vector filter's mask (bit i stands for offset
+// p + i) where the whole pattern matches, or NO_MATCH.
+constexpr uint64_t NO_MATCH = ~static_cast<uint64_t>(0);
+static inline uint64_t FirstMatchInMask(const unsigned char* data, uint64_t p, uint64_t mask,
+                                        const ScanNeedle& needle)
+{
+    while (mask != 0) {
+        const uint64_t at = p + static_cast<uint64_t>(std::countr_zero(mask));
+        if (PatternAt(data + at, needle))
+            return at;
+        mask &= mask - 1;
+    }
+    return NO_MATCH;
 }
 
 // Scalar search over a few candidate offsets at the end of a range.
