@@ -294,7 +294,7 @@ int RunSearch(const wchar_t* dir)
             return 1;
         FirstStatus = IdleStatus = 0;
         const double start = Now();
-        StartSearch();
+        StartSearchFromWindow(MainWindow);
         if (WorkerThread == nullptr || !PumpUntil(WorkerThread))
             return 1;
         const double end = Now();
@@ -331,7 +331,7 @@ int RunStop(const wchar_t* dir)
         ClearTree();
         if (!SetFolder(dir))
             return 1;
-        StartSearch();
+        StartSearchFromWindow(MainWindow);
         if (WorkerThread == nullptr)
             return 1;
         HANDLE worker = nullptr;

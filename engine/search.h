@@ -3,7 +3,6 @@
 // thread reads them while it walks.
 #pragma once
 #include <windows.h>
-#include <commctrl.h>
 #include <atomic>
 #include <cstdint>
 
@@ -50,10 +49,38 @@ BOOL MatchesFileTypes(const wchar_t* name);
 // The same test against any list; MatchesFileTypes uses ActiveFileTypes.
 BOOL NameMatchesTypeList(const wchar_t* list, const wchar_t* name);
 
-// Folder walk (engine/walk.cpp): walks SearchPath, reports into ResultTree.
-void ScanFolder();
-HTREEITEM AddMatch(HTREEITEM fileNode, UINT64 offset);
+// What a search tells whoever shows it. The walk calls it on the worker
+// thread; an implementation must never wait for another thread's messages,
+// or Stop and close could wait on each other. Tests implement it without a
+// window.
+class SearchReport {
+public:
+    // Before the walk, on the worker thread.
+    virtual void RunStarted() = 0;
+    // A file's bytes are about to be scanned; path is as the user sees it
+    // (no long-path prefix) and stays valid until FileLeft.
+    virtual void FileEntered(const wchar_t* path) = 0;
+    // A match in the entered file, offsets increasing.
+    virtual void Match(UINT64 offset) = 0;
+    virtual void FileLeft() = 0;
+    // After the walk, once SearchRunning is 0 and SearchPath is no longer
+    // read; the last call the worker makes.
+    virtual void RunEnded() = 0;
 
-// Search run (engine/search_run.cpp).
-void StartSearch();
-DWORD WINAPI SearchWorker(LPVOID);
+protected:
+    ~SearchReport() = default;
+};
+
+// Folder walk (engine/walk.cpp): walks SearchPath, reports into report.
+void ScanFolder(SearchReport& report);
+
+// The worker's stack, which the walk's depth bound is budgeted against.
+constexpr SIZE_T WORKER_STACK_BYTES = 1 << 20;
+
+// Search run (engine/search_run.cpp). Starts the worker on report, which
+// must outlive it; refused while the last worker is still busy.
+void StartSearch(SearchReport& report);
+DWORD WINAPI SearchWorker(LPVOID report);
+// Called by whoever shows the search once it has taken the worker's last
+// report (RunEnded): from then on a new search may start.
+void SearchWorkerDone();

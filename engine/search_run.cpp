@@ -1,83 +1,28 @@
-// The search run: starts the worker and switches the window between its
-// idle and running states around the walk.
+// The search run: starts the worker, which walks the folder and tells its
+// report when the run starts and ends. Whoever shows the search switches the
+// window between its idle and running states on those reports.
 #include "engine/search.h"
-#include "res/resource.h"
-#include "ui/controls.h"
 
-namespace {
-
-void SetToolbarButton(int command, BOOL enabled)
+DWORD WINAPI SearchWorker(LPVOID context)
 {
-    SendMessageW(Toolbar, TB_ENABLEBUTTON, command, MAKELPARAM(enabled, 0));
-}
-
-void SetMenuCommand(HMENU menu, UINT command, bool enabled)
-{
-    EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-}
-
-void ShowRunningState()
-{
-    SetToolbarButton(IDM_OPEN, FALSE);
-    SetToolbarButton(IDM_SEARCH, FALSE);
-    SetToolbarButton(IDM_SUBFOLDERS, FALSE);
-    SetToolbarButton(IDM_STOP, TRUE);
-
-    const HMENU menu = GetMenu(MainWindow);
-    SetMenuCommand(menu, IDM_OPEN, false);
-    SetMenuCommand(menu, IDM_SEARCH, false);
-    SetMenuCommand(menu, IDM_RECENT, false);
-    SetMenuCommand(menu, IDM_SUBFOLDERS, false);
-    SetMenuCommand(menu, IDM_STOP, true);
-
-    SendMessageW(ResultTree, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(ResultTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-    SendMessageW(ResultTree, WM_SETREDRAW, TRUE, 0);
-
-    ShowWindow(ProgressBar, SW_SHOW);
-    SendMessageW(ProgressBar, PBM_SETMARQUEE, TRUE, 0);
-    if (TaskbarProgress != nullptr)
-        TaskbarProgress->SetProgressState(MainWindow, TBPF_INDETERMINATE);
-}
-
-void ShowIdleState()
-{
-    if (TaskbarProgress != nullptr)
-        TaskbarProgress->SetProgressState(MainWindow, TBPF_NOPROGRESS);
-    if (GetForegroundWindow() != MainWindow)
-        FlashWindow(MainWindow, TRUE);
-
-    SendMessageW(ProgressBar, PBM_SETMARQUEE, FALSE, 0);
-    ShowWindow(ProgressBar, SW_HIDE);
-    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
-
-    const HMENU menu = GetMenu(MainWindow);
-    SetMenuCommand(menu, IDM_STOP, false);
-    SetMenuCommand(menu, IDM_SUBFOLDERS, true);
-    SetMenuCommand(menu, IDM_RECENT, true);
-    SetMenuCommand(menu, IDM_SEARCH, true);
-    SetMenuCommand(menu, IDM_OPEN, true);
-
-    SetToolbarButton(IDM_STOP, FALSE);
-    SetToolbarButton(IDM_SUBFOLDERS, TRUE);
-    SetToolbarButton(IDM_SEARCH, TRUE);
-    SetToolbarButton(IDM_OPEN, TRUE);
-}
-
-}  // namespace
-
-DWORD WINAPI SearchWorker(LPVOID)
-{
-    SearchRunning.exchange(1);
-    ShowRunningState();
-    ScanFolder();
-    ShowIdleState();
+    SearchReport& report = *static_cast<SearchReport*>(context);
+    // SearchRunning was set by StartSearch before this thread existed; it is
+    // not set again here, so a stop requested before this first step holds.
+    report.RunStarted();
+    ScanFolder(report);
+    // Cleared before the last report, so a search started in answer to it
+    // can never be stopped by this worker's late write.
     SearchRunning.exchange(0);
-    WorkerBusy.exchange(0);
+    report.RunEnded();
     return 0;
 }
 
-void StartSearch()
+void SearchWorkerDone()
+{
+    WorkerBusy.exchange(0);
+}
+
+void StartSearch(SearchReport& report)
 {
     // Only one worker at a time, and none while the last one winds down.
     LONG idle = 0;
@@ -91,7 +36,8 @@ void StartSearch()
     // Set before the thread exists, so the exit path waits for a worker that
     // has not reached its first step yet, and Search stays refused meanwhile.
     SearchRunning.exchange(1);
-    WorkerThread = CreateThread(nullptr, 0, SearchWorker, nullptr, 0, nullptr);
+    WorkerThread = CreateThread(nullptr, WORKER_STACK_BYTES, SearchWorker, &report,
+                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (WorkerThread == nullptr) {
         SearchRunning.exchange(0);
         WorkerBusy.exchange(0);

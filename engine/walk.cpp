@@ -1,30 +1,43 @@
-// The folder walk: enumerates SearchPath depth first, maps each passing file
-// read-only and reports every match into the result tree.
+// The folder walk: enumerates SearchPath depth first, reads each passing file
+// through a bounded buffer and reports every match to the search's report.
 #include "engine/search.h"
 #include "engine/scan.h"
 #include "engine/handles.h"
 #include "state/settings.h"
-#include "ui/controls.h"
 #include <strsafe.h>
+#include <cstring>
 #include <cwchar>
 
 namespace {
 
-// Each level of the walk costs about a kilobyte of the worker's 1 MiB stack
-// (mostly the WIN32_FIND_DATAW); deeper folders are skipped, not followed.
+// Each level of the walk costs about a kilobyte of the worker's stack (mostly
+// the WIN32_FIND_DATAW); 400 levels stay well inside WORKER_STACK_BYTES.
+// Deeper folders are skipped, not followed.
 constexpr int MAX_FOLDER_DEPTH = 400;
+static_assert(MAX_FOLDER_DEPTH * 1024 * 2 < WORKER_STACK_BYTES, "the depth bound must fit the worker's stack");
 
 // A folder's identity, so a link back to one of its own ancestors is not
 // walked again (a loop of links would otherwise go on until a limit hit).
+// The 128-bit id where the file system has one (ReFS reuses 64-bit indexes),
+// else the 64-bit index in its first half.
 struct FolderIdentity {
-    DWORD volume;
-    DWORD indexHigh;
-    DWORD indexLow;
+    ULONGLONG volume;
+    BYTE id[16];
 };
+
+// FILE_ID_INFO and its class (18) as Windows 8 and later define them; older
+// systems refuse the class and the 64-bit index is used instead.
+struct FileIdRecord {
+    ULONGLONG volume;
+    BYTE id[16];
+};
+constexpr auto FILE_ID_INFO_CLASS = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
 
 struct WalkState {
     FolderIdentity ancestors[MAX_FOLDER_DEPTH + 1];
+    bool known[MAX_FOLDER_DEPTH + 1];
     int depth;
+    SearchReport* report;
 };
 
 bool ReadFolderIdentity(const wchar_t* path, FolderIdentity& identity)
@@ -34,115 +47,101 @@ bool ReadFolderIdentity(const wchar_t* path, FolderIdentity& identity)
                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder.Valid())
         return false;
+    identity = {};
+    FileIdRecord record = {};
+    if (GetFileInformationByHandleEx(folder.Get(), FILE_ID_INFO_CLASS, &record, sizeof(record))) {
+        identity.volume = record.volume;
+        std::memcpy(identity.id, record.id, sizeof(identity.id));
+        return true;
+    }
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!GetFileInformationByHandle(folder.Get(), &info))
         return false;
-    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    identity.volume = info.dwVolumeSerialNumber;
+    const ULONGLONG index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    std::memcpy(identity.id, &index, sizeof(index));
     return true;
 }
 
 bool IsAncestor(const WalkState& walk, const FolderIdentity& identity)
 {
     for (int i = 0; i <= walk.depth; ++i) {
-        const FolderIdentity& a = walk.ancestors[i];
-        if (a.volume == identity.volume && a.indexHigh == identity.indexHigh && a.indexLow == identity.indexLow)
+        if (walk.known[i] && walk.ancestors[i].volume == identity.volume &&
+            std::memcmp(walk.ancestors[i].id, identity.id, sizeof(identity.id)) == 0)
             return true;
     }
     return false;
 }
 
-struct FileMatches {
-    HTREEITEM fileNode;
+// Files are read in chunks into this buffer rather than mapped: a file that
+// another program cuts short, or a medium that goes away, then ends in a
+// short or failed read instead of a fault on a page that no longer exists.
+// The head room holds the bytes of a match that may straddle two chunks.
+// Only the walking thread uses it.
+constexpr DWORD READ_CHUNK_BYTES = 1 << 20;
+unsigned char ReadBuffer[PATTERN_CAPACITY + READ_CHUNK_BYTES];
+
+struct ChunkScan {
+    SearchReport* report;
+    UINT64 base;      // file offset of ReadBuffer[0]
+    UINT64 resumeAt;  // first offset after the last match
 };
 
 bool ReportMatch(void* context, uint64_t offset)
 {
-    auto* matches = static_cast<FileMatches*>(context);
-    matches->fileNode = AddMatch(matches->fileNode, offset);
+    auto* scan = static_cast<ChunkScan*>(context);
+    scan->report->Match(scan->base + offset);
+    scan->resumeAt = scan->base + offset + SearchPattern.length;
     return true;
 }
 
-// Each status update is a round trip to the UI thread, which costs far more
-// than scanning a small file. Small files that follow each other quickly
-// are shown a few times a second, which is all a person can read; a file
-// large enough to take noticeable time is always shown.
-constexpr DWORD STATUS_INTERVAL_MS = 50;
-constexpr UINT64 STATUS_ALWAYS_BYTES = 1 << 20;
-bool StatusShownThisSearch = false;
-DWORD LastStatusTick = 0;
-
-void ShowScannedFile(UINT64 size)
+// Scans the open file's first listedSize bytes (fewer if it is shorter by
+// now); the offsets reported are exactly those of one pass over the whole.
+void ScanFileBytes(HANDLE file, UINT64 listedSize, SearchReport& report)
 {
-    const DWORD now = GetTickCount();
-    if (StatusShownThisSearch && size < STATUS_ALWAYS_BYTES && now - LastStatusTick < STATUS_INTERVAL_MS)
-        return;
-    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(SearchPath + LONG_PATH_PREFIX_UNITS));
-    StatusShownThisSearch = true;
-    LastStatusTick = now;
+    const UINT32 n = SearchPattern.length;
+    UINT64 unread = listedSize;  // a file that grew is scanned as listed
+    UINT64 base = 0;
+    DWORD held = 0;
+    bool entered = false;
+    while (unread > 0 && IsSearchRunning()) {
+        const DWORD want = unread < READ_CHUNK_BYTES ? static_cast<DWORD>(unread) : READ_CHUNK_BYTES;
+        DWORD got = 0;
+        if (!ReadFile(file, ReadBuffer + held, want, &got, nullptr) || got == 0)
+            break;  // cut short or unreadable: what was found so far stays
+        if (!entered) {
+            report.FileEntered(SearchPath + LONG_PATH_PREFIX_UNITS);
+            entered = true;
+        }
+        unread -= got;
+        held += got;
+        ChunkScan scan = {&report, base, base};
+        ScanBytes(ReadBuffer, held, SearchPattern.bytes, n, ReportMatch, &scan);
+        // Go on at the first offset whose bytes are not all here yet, or
+        // after the last match if that reaches further.
+        UINT64 next = base + (held >= n ? held - n + 1 : 0);
+        if (scan.resumeAt > next)
+            next = scan.resumeAt;
+        const DWORD keep = static_cast<DWORD>(base + held - next);  // < n
+        std::memmove(ReadBuffer, ReadBuffer + (held - keep), keep);
+        base = next;
+        held = keep;
+    }
+    if (entered)
+        report.FileLeft();
 }
 
-void ScanRange(const unsigned char* data, UINT64 size)
+// Scans the file whose full path stands in SearchPath. Files that cannot be
+// opened or read (an empty one has nothing to read) are skipped silently.
+void ScanFile(UINT64 listedSize, SearchReport& report)
 {
-    FileMatches matches = {nullptr};
-    ScanBytes(data, size, SearchPattern.bytes, SearchPattern.length, ReportMatch, &matches);
-}
-
-// Small files are read in one call into this buffer instead of being mapped:
-// a mapping costs four more system calls (each a server round trip under
-// Wine), which is most of the time spent on a small file. Only the walking
-// thread uses it.
-constexpr DWORD SMALL_FILE_BYTES = 64 * 1024;
-unsigned char SmallFileBuffer[SMALL_FILE_BYTES];
-
-void ScanSmallFile(HANDLE file, UINT64 listedSize)
-{
-    DWORD read = 0;
-    if (!ReadFile(file, SmallFileBuffer, static_cast<DWORD>(listedSize), &read, nullptr) || read == 0)
-        return;  // empty by now: skipped like an empty file
-    ShowScannedFile(listedSize);
-    ScanRange(SmallFileBuffer, read);
-}
-
-// Maps the file and scans it. Files that cannot be opened or mapped (an
-// empty file cannot) are skipped silently.
-void ScanMappedFile(HANDLE file, UINT64 listedSize)
-{
-    UniqueKernelHandle mapping(CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping.Valid())
+    if (listedSize == 0)
         return;
-    UniqueView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view.Valid())
-        return;
-
-    ShowScannedFile(listedSize);
-
-    // The file may have changed since it was listed: never read past what
-    // is actually mapped.
-    UINT64 size = listedSize;
-    LARGE_INTEGER mappedSize = {};
-    if (GetFileSizeEx(file, &mappedSize) && static_cast<UINT64>(mappedSize.QuadPart) < size)
-        size = static_cast<UINT64>(mappedSize.QuadPart);
-    MEMORY_BASIC_INFORMATION region = {};
-    if (VirtualQuery(view.Get(), &region, sizeof(region)) == 0)
-        return;
-    if (region.RegionSize < size)
-        size = region.RegionSize;
-    ScanRange(static_cast<const unsigned char*>(view.Get()), size);
-}
-
-// Scans the file whose full path stands in SearchPath.
-void ScanFile(UINT64 listedSize)
-{
     UniqueFile file(CreateFileW(SearchPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.Valid())
         return;
-    // A file listed as empty goes the mapping way, which skips it if it is
-    // still empty, as for any file that cannot be mapped.
-    if (listedSize > 0 && listedSize <= SMALL_FILE_BYTES)
-        ScanSmallFile(file.Get(), listedSize);
-    else
-        ScanMappedFile(file.Get(), listedSize);
+    ScanFileBytes(file.Get(), listedSize, report);
 }
 
 void ScanFolderLevel(WalkState& walk)
@@ -183,10 +182,17 @@ void ScanFolderLevel(WalkState& walk)
             // they are never files either.
             if (SubFolders == 0 || walk.depth >= MAX_FOLDER_DEPTH)
                 continue;
+            // A folder whose identity cannot be read is still walked: only a
+            // proven way back to an ancestor is skipped, and the depth bound
+            // ends any loop that goes unrecognised.
             FolderIdentity identity;
-            if (!ReadFolderIdentity(SearchPath, identity) || IsAncestor(walk, identity))
+            const bool known = ReadFolderIdentity(SearchPath, identity);
+            if (known && IsAncestor(walk, identity))
                 continue;
-            walk.ancestors[++walk.depth] = identity;
+            ++walk.depth;
+            walk.known[walk.depth] = known;
+            if (known)
+                walk.ancestors[walk.depth] = identity;
             ScanFolderLevel(walk);
             --walk.depth;
             continue;
@@ -195,7 +201,7 @@ void ScanFolderLevel(WalkState& walk)
         if (ActiveFileTypes != nullptr && !MatchesFileTypes(name))
             continue;
         const UINT64 size = (static_cast<UINT64>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-        ScanFile(size);
+        ScanFile(size, *walk.report);
     } while (FindNextFileW(find.Get(), &entry));
 
     SearchPath[mark] = L'\0';
@@ -203,33 +209,7 @@ void ScanFolderLevel(WalkState& walk)
 
 }  // namespace
 
-HTREEITEM AddMatch(HTREEITEM fileNode, UINT64 offset)
-{
-    if (fileNode == nullptr) {
-        TVINSERTSTRUCTW insert = {};
-        insert.hParent = TVI_ROOT;
-        insert.hInsertAfter = TVI_LAST;
-        insert.item.mask = TVIF_TEXT | TVIF_CHILDREN;
-        insert.item.pszText = SearchPath + LONG_PATH_PREFIX_UNITS;
-        insert.item.cChildren = 1;
-        fileNode = reinterpret_cast<HTREEITEM>(SendMessageW(ResultTree, TVM_INSERTITEMW, 0,
-                                                             reinterpret_cast<LPARAM>(&insert)));
-        if (fileNode == nullptr)
-            return nullptr;
-    }
-    wchar_t text[260] = {};
-    StringCchPrintfW(text, ARRAYSIZE(text), L"%08I64X", offset);
-    TVINSERTSTRUCTW insert = {};
-    insert.hParent = fileNode;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_CHILDREN;
-    insert.item.pszText = text;
-    insert.item.cChildren = 0;
-    SendMessageW(ResultTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
-    return fileNode;
-}
-
-void ScanFolder()
+void ScanFolder(SearchReport& report)
 {
     // Heap, not stack: the ancestor table would take a sizeable bite of the
     // worker's stack otherwise.
@@ -238,10 +218,9 @@ void ScanFolder()
         return;
     // The starting folder counts as the first ancestor, so a link back to it
     // is not followed either.
-    if (!ReadFolderIdentity(SearchPath, walk->ancestors[0]))
-        walk->ancestors[0] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+    walk->known[0] = ReadFolderIdentity(SearchPath, walk->ancestors[0]);
     walk->depth = 0;
-    StatusShownThisSearch = false;
+    walk->report = &report;
     ScanFolderLevel(*walk);
     HeapFree(GetProcessHeap(), 0, walk);
 }

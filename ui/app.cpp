@@ -7,6 +7,7 @@
 #include "state/settings.h"
 #include "ui/controls.h"
 #include "ui/handlers.h"
+#include "ui/result_feed.h"
 
 static const wchar_t MAIN_CLASS_NAME[] = L"Pellux";
 
@@ -51,13 +52,16 @@ BOOL PreTranslateAppMessage(HACCEL accelerators, MSG* message)
 void StopSearchAtExit()
 {
     // A search stopped with Stop has already let go of its worker; only a
-    // search still running is waited for, now that no window is left for it
-    // to block on.
+    // search still running is waited for. The worker never waits for this
+    // thread, so it ends at its next check of the flag.
     LONG expected = 1;
     if (SearchRunning.compare_exchange_strong(expected, 0) && WorkerThread) {
         WaitForSingleObject(WorkerThread, INFINITE);
         CloseHandle(WorkerThread);
         WorkerThread = nullptr;
+        // No window is left to take its last results or its end report.
+        DiscardResults();
+        SearchWorkerDone();
     }
 }
 

@@ -17,6 +17,14 @@ void OnSubFoldersCommand(HWND mainWindow);
 void OnFormatCommand(HWND mainWindow, WORD command);  // IDM_ANSI, IDM_UNICODE or IDM_HEX
 void OnAboutCommand(HWND mainWindow);
 
+// ui/search_view.cpp: the worker's posted reports, handled on this thread.
+void OnSearchStarted(HWND mainWindow);
+void OnSearchResults();
+void OnSearchTimer(UINT_PTR timer);
+void OnSearchEnded(HWND mainWindow);
+// Starts the worker with the report that feeds this window.
+void StartSearchFromWindow(HWND mainWindow);
+
 // ui/recent_menu.cpp
 void RebuildRecentMenu(HWND mainWindow);
 

@@ -11,6 +11,7 @@
 #include "state/settings.h"
 #include "ui/controls.h"
 #include "ui/handlers.h"
+#include "ui/result_feed.h"
 
 // The tree always starts this far below the top of the client area, where
 // the toolbar ends.
@@ -108,9 +109,14 @@ static void OnCreate(HWND window)
         CheckMenuItem(GetMenu(window), IDM_SUBFOLDERS, MF_BYCOMMAND | MF_CHECKED);
     }
 
-    // Without the object searches simply run without taskbar progress.
-    CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                     reinterpret_cast<void**>(&TaskbarProgress));
+    // Without the object searches simply run without taskbar progress. It
+    // lives in this thread's apartment and is only ever called from here.
+    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                   reinterpret_cast<void**>(&TaskbarProgress))) &&
+        FAILED(TaskbarProgress->HrInit())) {
+        TaskbarProgress->Release();
+        TaskbarProgress = nullptr;
+    }
 
     // No folder is chosen at start, whatever the recent list holds.
     StringCchCopyW(SearchPath, SEARCH_PATH_UNITS, L"\\\\?\\");
@@ -210,6 +216,15 @@ static void OnClose(HWND window)
     DestroyWindow(window);
 }
 
+static void OnDestroy()
+{
+    if (TaskbarProgress != nullptr) {
+        TaskbarProgress->Release();
+        TaskbarProgress = nullptr;
+    }
+    PostQuitMessage(0);
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -220,7 +235,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_CLOSE: OnClose(window); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_TIMER: OnSearchTimer(wParam); return 0;
+    case WM_SEARCH_STARTED: OnSearchStarted(window); return 0;
+    case WM_SEARCH_RESULTS: OnSearchResults(); return 0;
+    case WM_SEARCH_ENDED: OnSearchEnded(window); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }

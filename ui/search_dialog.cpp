@@ -65,7 +65,7 @@ BOOL OnOk(HWND dialog)
         ShowLastError();
         return FALSE;
     }
-    StartSearch();
+    StartSearchFromWindow(MainWindow);
     DestroyWindow(dialog);
     return TRUE;
 }

@@ -7,7 +7,6 @@
 #include "engine/search.h"
 #include "state/settings.h"
 #include "support/fixtures.h"
-#include "ui/controls.h"
 
 namespace {
 
@@ -24,24 +23,26 @@ void SetPattern(const std::string& bytes)
     std::memcpy(SearchPattern.bytes, bytes.data(), bytes.size());
 }
 
-// Runs the walk on this thread into the test's tree, as the worker would.
-Files Scan(const std::wstring& folder, const std::string& pattern, ScanOptions options = {})
+// Runs the walk on this thread into a report of its own, as the worker would.
+Files Scan(const std::wstring& folder, const std::string& pattern, ScanOptions options = {},
+           RecordingReport* into = nullptr)
 {
-    SendMessageW(ResultTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    RecordingReport local;
+    RecordingReport& report = into ? *into : local;
     SetSearchFolder(folder);
     SetPattern(pattern);
     SubFolders = options.subFolders;
     ActiveFileTypes = options.fileTypes;
     SearchRunning = 1;
-    ScanFolder();
+    ScanFolder(report);
     SearchRunning = 0;
     ActiveFileTypes = nullptr;
-    return ReadResultTree(ResultTree);
+    EXPECT_FALSE(report.inFile) << "every file entered is left";
+    return report.files;
 }
 
 class WalkTest : public testing::Test {
 protected:
-    ResultWindows windows;
     TempFolder root;
 };
 
@@ -61,27 +62,46 @@ TEST_F(WalkTest, MatchesDoNotOverlapAndReachTheLastByte)
     EXPECT_EQ(PathAfterPrefix(), root.Path() + L"\\");
 }
 
-TEST_F(WalkTest, StatusShowsOnlyFilesThatWereMapped)
+TEST_F(WalkTest, OnlyFilesWithBytesAreEntered)
 {
+    // An empty file is skipped without being entered (no status update); a
+    // file shorter than the pattern is entered, but has no match.
     root.AddFile(L"empty.bin", "");
-    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L"before"));
-    EXPECT_TRUE(Scan(root.Path(), "MZ").empty());
-    EXPECT_EQ(ReadStatusText(StatusBar), L"before");
-
-    // A file shorter than the pattern is mapped and shown, but has no match.
     const std::wstring shortFile = root.AddFile(L"short.bin", "M");
-    EXPECT_TRUE(Scan(root.Path(), "MZ").empty());
-    EXPECT_EQ(ReadStatusText(StatusBar), shortFile);
+    RecordingReport report;
+    EXPECT_TRUE(Scan(root.Path(), "MZ", {}, &report).empty());
+    EXPECT_EQ(report.entered, (std::vector<std::wstring>{shortFile}));
 }
 
-TEST_F(WalkTest, LargeFilesAlwaysShowInTheStatusBar)
+TEST_F(WalkTest, MatchesAcrossReadChunksAreFoundOnceEach)
 {
-    // Small files in quick succession may share one status update; a file
-    // large enough to take time must never sit behind a stale name.
-    root.AddFile(L"a.bin", "small");
-    const std::wstring big = root.AddFile(L"b.bin", std::string(2 << 20, 'x'));
-    Scan(root.Path(), "MZ");
-    EXPECT_EQ(ReadStatusText(StatusBar), big);
+    // Files are read a chunk (1 MiB) at a time: a match may straddle two
+    // chunks, and a match that ends past a chunk's first complete offset must
+    // not be found again, or overlap another, in the next.
+    const size_t chunk = 1 << 20;
+    std::string bytes(3 * chunk + 100, 'x');
+    const std::vector<size_t> at = {0, chunk - 3, 2 * chunk - 6, 2 * chunk + 1, 3 * chunk + 94};
+    for (size_t p : at)
+        bytes.replace(p, 6, "NEEDLE");
+    // A run of the pattern's first bytes across the last boundary but one.
+    std::string runs(3 * chunk, 'A');
+    const std::wstring a = root.AddFile(L"a.bin", bytes);
+    const std::wstring b = root.AddFile(L"b.bin", runs);
+    RecordingReport needles;
+    Scan(root.Path(), "NEEDLE", {}, &needles);
+    ASSERT_EQ(needles.files.size(), 1u);
+    EXPECT_EQ(needles.files[0].path, a);
+    EXPECT_EQ(needles.offsets, (std::vector<UINT64>(at.begin(), at.end())));
+
+    // Non-overlapping runs of a 7-byte pattern over 3 MiB of 'A': every
+    // seventh offset, across both chunk boundaries.
+    RecordingReport sevens;
+    Scan(root.Path(), "AAAAAAA", {}, &sevens);
+    ASSERT_EQ(sevens.files.size(), 1u);
+    EXPECT_EQ(sevens.files[0].path, b);
+    ASSERT_EQ(sevens.offsets.size(), runs.size() / 7);
+    for (size_t i = 0; i < sevens.offsets.size(); ++i)
+        ASSERT_EQ(sevens.offsets[i], 7u * i);
 }
 
 TEST_F(WalkTest, FilesComeInEnumerationOrderDepthFirst)
@@ -104,9 +124,9 @@ TEST_F(WalkTest, SubfolderSwitchAndFileTypes)
     root.AddFile(L"data\\notes.txt", "MZ");
     const std::wstring top = root.AddFile(L"top.EXE", "MZ");
 
-    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L"before"));
-    EXPECT_EQ(Scan(root.Path(), "MZ", {0, L"*.exe"}), (Files{{top, {L"00000000"}}}));
-    EXPECT_EQ(ReadStatusText(StatusBar), top);
+    RecordingReport report;
+    EXPECT_EQ(Scan(root.Path(), "MZ", {0, L"*.exe"}, &report), (Files{{top, {L"00000000"}}}));
+    EXPECT_EQ(report.entered, (std::vector<std::wstring>{top}));
 
     EXPECT_EQ(Scan(root.Path(), "MZ", {1, L"*.exe"}),
               (Files{{insideData, {L"00000000"}}, {top, {L"00000000"}}, {insideExeFolder, {L"00000000"}}}));
@@ -188,15 +208,16 @@ TEST_F(WalkTest, StopEndsTheFileAndOpensNoOther)
         Sleep(100);
         SearchRunning.exchange(0);
     });
-    ScanFolder();
+    RecordingReport report;
+    ScanFolder(report);
     stopper.join();
 
-    const Files found = ReadResultTree(ResultTree);
+    const Files& found = report.files;
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].path, big);
     EXPECT_GT(found[0].offsets.size(), 0u);
     EXPECT_LT(found[0].offsets.size(), (32u << 20) / 2);
-    EXPECT_EQ(ReadStatusText(StatusBar), big);
+    EXPECT_EQ(report.entered, (std::vector<std::wstring>{big}));
     // Every handle on the file is gone: it can be deleted at once.
     EXPECT_TRUE(DeleteFileW(big.c_str()));
 }

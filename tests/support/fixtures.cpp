@@ -1,5 +1,6 @@
 #include "support/fixtures.h"
 #include <commctrl.h>
+#include <strsafe.h>
 #include "engine/search.h"
 #include "ui/controls.h"
 
@@ -37,7 +38,7 @@ TempFolder::TempFolder()
     GetTempPathW(ARRAYSIZE(base), base);
     static LONG counter = 0;
     wchar_t name[64] = {};
-    wsprintfW(name, L"pellux-test-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+    StringCchPrintfW(name, ARRAYSIZE(name), L"pellux-test-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
     path_ = std::wstring(base) + name;
     RemoveTree(path_);
     CreateDirectoryW(path_.c_str(), nullptr);
@@ -152,4 +153,28 @@ void SetSearchFolder(const std::wstring& folder)
 {
     lstrcpynW(SearchPath, L"\\\\?\\", SEARCH_PATH_UNITS);
     lstrcpynW(SearchPath + LONG_PATH_PREFIX_UNITS, folder.c_str(), SEARCH_PATH_UNITS - LONG_PATH_PREFIX_UNITS);
+}
+
+std::wstring OffsetText(UINT64 offset)
+{
+    wchar_t text[32] = {};
+    StringCchPrintfW(text, ARRAYSIZE(text), L"%08I64X", offset);
+    return text;
+}
+
+void RecordingReport::FileEntered(const wchar_t* path)
+{
+    entered.push_back(path);
+    inFile = true;
+    listed_ = false;
+}
+
+void RecordingReport::Match(UINT64 offset)
+{
+    if (!listed_) {
+        files.push_back({entered.empty() ? L"" : entered.back(), {}});
+        listed_ = true;
+    }
+    files.back().offsets.push_back(OffsetText(offset));
+    offsets.push_back(offset);
 }

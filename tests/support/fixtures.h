@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "engine/search.h"
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempFolder {
@@ -45,3 +46,26 @@ std::vector<FileResult> ReadResultTree(HWND tree);
 std::wstring ReadStatusText(HWND statusBar, int part = 0);
 // Puts a folder into SearchPath after the long-path prefix.
 void SetSearchFolder(const std::wstring& folder);
+
+// A search report that keeps what the walk tells it, in order: the files
+// with matches as the tree would show them, and every file entered.
+class RecordingReport : public SearchReport {
+public:
+    void RunStarted() override { ++runsStarted; }
+    void FileEntered(const wchar_t* path) override;
+    void Match(UINT64 offset) override;
+    void FileLeft() override { inFile = false; }
+    void RunEnded() override { ++runsEnded; }
+
+    std::vector<FileResult> files;    // offsets formatted like the tree's
+    std::vector<std::wstring> entered;
+    std::vector<UINT64> offsets;      // every match, all files
+    bool inFile = false;
+    int runsStarted = 0;
+    int runsEnded = 0;
+
+private:
+    bool listed_ = false;
+};
+
+std::wstring OffsetText(UINT64 offset);

@@ -66,13 +66,23 @@ protected:
         MainWindowTest::TearDown();
     }
 
-    // Adds a file node with its offsets as the walk would.
+    static HTREEITEM Insert(HTREEITEM parent, const std::wstring& text, int children)
+    {
+        TVINSERTSTRUCTW insert = {};
+        insert.hParent = parent;
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT | TVIF_CHILDREN;
+        insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+        insert.item.cChildren = children;
+        return reinterpret_cast<HTREEITEM>(
+            SendMessageW(ResultTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    }
+    // Adds a file node with its offsets as a search shows them.
     static HTREEITEM AddFile(const std::wstring& path, int offsets)
     {
-        lstrcpynW(SearchPath + LONG_PATH_PREFIX_UNITS, path.c_str(), SEARCH_PATH_UNITS - LONG_PATH_PREFIX_UNITS);
-        HTREEITEM node = nullptr;
+        const HTREEITEM node = Insert(TVI_ROOT, path, 1);
         for (int i = 0; i < offsets; ++i)
-            node = AddMatch(node, 16u * i);
+            Insert(node, OffsetText(16u * i), 0);
         return node;
     }
     static HTREEITEM Next(UINT relation, HTREEITEM item = nullptr)

@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "support/fixtures.h"
 #include "ui/handlers.h"
+#include "ui/result_feed.h"
 
 namespace {
 
@@ -143,6 +144,92 @@ std::vector<std::wstring> ComboItems(int control)
         items.push_back(text);
     }
     return items;
+}
+
+// The window's own report, with the worker held at a chosen point until the
+// test lets it go: at the file whose path is holdAt, or at match holdAfter.
+class HoldingReport final : public SearchReport {
+public:
+    HoldingReport() : release_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~HoldingReport() { CloseHandle(release_); }
+    HoldingReport(const HoldingReport&) = delete;
+    HoldingReport& operator=(const HoldingReport&) = delete;
+
+    std::wstring holdAt;   // held on entering this file
+    std::wstring leaveAt;  // held on leaving this file
+    UINT64 holdAfter = 0;  // held after this many matches
+    std::atomic<bool> held{false};
+    void Release() { SetEvent(release_); }
+
+    void RunStarted() override { Window().RunStarted(); }
+    void FileEntered(const wchar_t* path) override
+    {
+        entered_ = path;
+        Window().FileEntered(path);
+        if (path == holdAt)
+            Hold();
+    }
+    void Match(UINT64 offset) override
+    {
+        Window().Match(offset);
+        if (++matches_ == holdAfter)
+            Hold();
+    }
+    void FileLeft() override
+    {
+        Window().FileLeft();
+        if (entered_ == leaveAt)
+            Hold();
+    }
+    void RunEnded() override { Window().RunEnded(); }
+
+private:
+    static SearchReport& Window() { return WindowReport(MainWindow); }
+    void Hold()
+    {
+        held = true;
+        WaitForSingleObject(release_, 60000);
+        held = false;
+    }
+    HANDLE release_;
+    UINT64 matches_ = 0;
+    std::wstring entered_;
+};
+
+void SetPattern(const std::string& bytes)
+{
+    SearchPattern.length = static_cast<UINT32>(bytes.size());
+    std::memcpy(SearchPattern.bytes, bytes.data(), bytes.size());
+}
+
+// Every node of the tree with what a user (or a reader) can tell apart.
+struct NodeView {
+    std::wstring text;
+    int children;
+    LPARAM data;
+    int image;
+    bool operator==(const NodeView&) const = default;
+};
+std::vector<NodeView> ReadNodes()
+{
+    std::vector<NodeView> nodes;
+    std::vector<HTREEITEM> stack;
+    auto next = [](UINT relation, HTREEITEM item) {
+        return reinterpret_cast<HTREEITEM>(SendMessageW(ResultTree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+    };
+    for (HTREEITEM file = next(TVGN_ROOT, nullptr); file; file = next(TVGN_NEXT, file)) {
+        for (HTREEITEM item = file; item; item = item == file ? next(TVGN_CHILD, file) : next(TVGN_NEXT, item)) {
+            wchar_t text[1024] = {};
+            TVITEMW tvi = {};
+            tvi.mask = TVIF_TEXT | TVIF_HANDLE | TVIF_CHILDREN | TVIF_PARAM | TVIF_IMAGE;
+            tvi.hItem = item;
+            tvi.pszText = text;
+            tvi.cchTextMax = ARRAYSIZE(text);
+            SendMessageW(ResultTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi));
+            nodes.push_back({text, tvi.cChildren, tvi.lParam, tvi.iImage});
+        }
+    }
+    return nodes;
 }
 
 class SearchFlowTest : public MainWindowTest {
@@ -304,10 +391,16 @@ TEST_F(SearchFlowTest, SearchWithoutAFolderOpensTheFolderPickerFirst)
 
 TEST_F(SearchFlowTest, StopKeepsTheNodesFoundAndReturnsToIdle)
 {
-    // Enough matches that the run takes long, since each one is a node.
-    root.AddFile(L"many.bin", std::string(8 << 20, 'A'));
+    root.AddFile(L"many.bin", std::string(1 << 20, 'A'));
     const std::wstring other = root.AddFile(L"other\\x.bin", "AA");
-    SearchFor(root.Path(), L"AA", L"");
+    SetSearchFolder(root.Path());
+    SetPattern("AA");
+    RecentSearches = {};
+    RecentPush(RecentSearches, L"AA");
+    // Held in the middle of a batch, after 300 matches.
+    HoldingReport hold;
+    hold.holdAfter = 300;
+    StartSearch(hold);
     ASSERT_TRUE(PumpUntil([] { return SendMessageW(ResultTree, TVM_GETCOUNT, 0, 0) > 200; }));
     // Running: the commands that change the search are off.
     EXPECT_TRUE(MenuGrayed(IDM_OPEN));
@@ -325,7 +418,7 @@ TEST_F(SearchFlowTest, StopKeepsTheNodesFoundAndReturnsToIdle)
 
     // A second start while one runs is refused.
     const HANDLE running = WorkerThread;
-    StartSearch();
+    StartSearchFromWindow(MainWindow);
     EXPECT_EQ(WorkerThread, running);
 
     Command(IDM_STOP);
@@ -337,7 +430,7 @@ TEST_F(SearchFlowTest, StopKeepsTheNodesFoundAndReturnsToIdle)
     SendMessageW(MainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({root.AddFolder(L"late")})), 0);
     EXPECT_EQ(WindowText(MainWindow), caption);
     EXPECT_STREQ(RecentFolders.slots[0], L"");
-    StartSearch();
+    StartSearchFromWindow(MainWindow);
     EXPECT_EQ(WorkerThread, nullptr);
     // OK in that moment keeps the dialog and changes nothing.
     Command(IDM_SEARCH);
@@ -348,11 +441,17 @@ TEST_F(SearchFlowTest, StopKeepsTheNodesFoundAndReturnsToIdle)
     EXPECT_STREQ(RecentSearches.slots[0], L"AA");
     EXPECT_EQ(WorkerThread, nullptr);
     SendMessageW(SearchDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    hold.Release();
     ASSERT_TRUE(WaitForWorkerToFinish());
+    // Every match found before the stop is in the tree, in order, and only those.
     const auto found = ReadResultTree(ResultTree);
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_GT(found[0].offsets.size(), 100u);
-    EXPECT_LT(found[0].offsets.size(), (8u << 20) / 2);
+    const UINT64 reported = LastMatchCounts().found;
+    EXPECT_GE(reported, 300u);
+    EXPECT_LT(reported, (1u << 20) / 2);
+    ASSERT_EQ(found[0].offsets.size(), reported);
+    for (size_t i = 0; i < found[0].offsets.size(); ++i)
+        ASSERT_EQ(found[0].offsets[i], OffsetText(2 * i));
     ExpectIdleControls();
 
     // A new search starts from an empty tree.
@@ -440,4 +539,78 @@ TEST_F(SearchFlowTest, RecentFoldersPresentOrMissing)
     EXPECT_STREQ(RecentFolders.slots[1], L"");
     EXPECT_EQ(GetMenuItemCount(RecentMenu), 1);
     EXPECT_EQ(std::wstring(SearchPath + LONG_PATH_PREFIX_UNITS), present);
+}
+
+TEST_F(SearchFlowTest, BatchedTreeIsTheWalksResultNodeForNode)
+{
+    // Files in enumeration order, one with matches over several batches, one
+    // with none (no node), one in a subfolder.
+    std::string many(3 * BATCH_OFFSETS * 2 + 7, 'A');
+    root.AddFile(L"a.bin", many);
+    root.AddFile(L"b.bin", "no match");
+    root.AddFile(L"c\\d.bin", "xAAxAA");
+    root.AddFile(L"e.bin", "AAA");
+    SetSearchFolder(root.Path());
+    SetPattern("AA");
+    RecordingReport reference;
+    SearchRunning = 1;
+    ScanFolder(reference);
+    SearchRunning = 0;
+    std::vector<NodeView> expected;
+    for (const FileResult& file : reference.files) {
+        expected.push_back({file.path, 1, 0, 0});
+        for (const std::wstring& offset : file.offsets)
+            expected.push_back({offset, 0, 0, 0});
+    }
+    ASSERT_EQ(reference.files.size(), 3u);
+
+    SearchFor(root.Path(), L"AA", L"");
+    ASSERT_TRUE(WaitForWorkerToFinish());
+    EXPECT_TRUE(ReadNodes() == expected);
+    EXPECT_EQ(SendMessageW(ResultTree, TVM_GETCOUNT, 0, 0), static_cast<LRESULT>(expected.size()));
+    EXPECT_EQ(LastMatchCounts().notShown, 0u);
+    ExpectIdleControls();
+}
+
+TEST_F(SearchFlowTest, StatusShowsTheFileBeingScannedAndNothingStale)
+{
+    root.AddFile(L"a.bin", std::string(4096, 'x'));
+    const std::wstring held = root.AddFile(L"b.bin", std::string(4096, 'y'));
+    const std::wstring last = root.AddFile(L"c\\short.bin", "M");  // shorter than the pattern
+    SetSearchFolder(root.Path());
+    SetPattern("MZ");
+    HoldingReport hold;
+    hold.holdAt = held;
+    StartSearch(hold);
+    // Held at b.bin: it stays on show for as long as it is scanned.
+    ASSERT_TRUE(PumpUntil([&] { return hold.held && ReadStatusText(StatusBar) == held; }, 10000));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(ReadStatusText(StatusBar), held);
+
+    // The short last file is shown while the walk is in it.
+    hold.holdAt = last;
+    hold.Release();
+    ASSERT_TRUE(PumpUntil([&] { return ReadStatusText(StatusBar) == last; }, 10000));
+    hold.Release();
+    ASSERT_TRUE(WaitForWorkerToFinish());
+    EXPECT_EQ(ReadStatusText(StatusBar), L"");
+}
+
+TEST_F(SearchFlowTest, FileLeftLongAgoIsNotShown)
+{
+    // Held after leaving a.bin, before the walk reaches another file: the
+    // name must go within about the interval, not stay up.
+    const std::wstring first = root.AddFile(L"a.bin", "xx");
+    root.AddFile(L"b.bin", "MZ");
+    SetSearchFolder(root.Path());
+    SetPattern("MZ");
+    HoldingReport hold;
+    hold.leaveAt = first;
+    StartSearch(hold);
+    ASSERT_TRUE(PumpUntil([&] { return hold.held.load(); }, 10000));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(ReadStatusText(StatusBar), L"");
+    hold.Release();
+    ASSERT_TRUE(WaitForWorkerToFinish());
+    EXPECT_EQ(ReadResultTree(ResultTree).size(), 1u);
 }
