@@ -20,10 +20,11 @@ void RebuildRecentMenu(HWND mainWindow)
         AppendMenuW(RecentMenu, MF_STRING, IDM_RECENT_FIRST + added, RecentFolders.slots[added]);
 
     // Found by command, not position; grayed exactly when the list is empty.
+    // MF_GRAYED alone: MFS_GRAYED would add the disabled bit as well.
     MENUITEMINFOW item = {};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_STATE | MIIM_SUBMENU;
-    item.fState = added ? MFS_ENABLED : MFS_GRAYED;
+    item.fState = added ? MFS_ENABLED : MF_GRAYED;
     item.hSubMenu = RecentMenu;
     SetMenuItemInfoW(GetMenu(mainWindow), IDM_RECENT, FALSE, &item);
 }

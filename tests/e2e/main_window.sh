@@ -39,9 +39,8 @@ xdotool windowfocus --sync "$WINDOW"
 sleep 0.5
 
 # Hex, then Unicode: the last format chosen is the one stored. Ctrl+S turns
-# Include Subfolders off (it is on at a first run). Ctrl+Q while idle does
-# nothing.
-xdotool key --delay 150 alt+3 alt+2 ctrl+s ctrl+q
+# Include Subfolders off (it is on at a first run).
+xdotool key --delay 150 alt+3 alt+2 ctrl+s
 sleep 0.5
 [ "$(xdotool getwindowname "$WINDOW")" = "Pellux" ] || fail "caption changed without a folder"
 

@@ -2,10 +2,10 @@
 # Searches from the window of the real pellux.exe under Wine, with keyboard
 # only, as a person would: picks a folder in the system's folder picker,
 # types a search text and file types into the Search dialog and compares the
-# result tree with the matches the fixture was built with. Then it stops a
-# long search with Ctrl+Q, switches folders through the Recent Folders menu,
-# closes the window while a search runs and checks the exit code and the
-# recent lists written at exit.
+# result tree with the matches the fixture was built with, and checks that
+# Ctrl+Q while idle changes nothing. Then it stops a long search with Ctrl+Q,
+# switches folders through the Recent Folders menu, closes the window while
+# a search runs and checks the exit code and the recent lists written at exit.
 #
 #   bash search.sh <path-to-pellux.exe> <build-dir>
 # DISPLAY and WINEPREFIX are set by the caller (tools/pellux-env test);
@@ -168,6 +168,22 @@ if ! wait_until 30 tree_is_expected; then
   fail "the result tree differs from the matches in the fixture (or the search did not end)"
 fi
 [ -z "$(reader --status)" ] || fail "status bar still shows '$(reader --status)' after the search"
+
+# --- Ctrl+Q while idle ------------------------------------------------------------
+# Stop is grayed while idle, so its shortcut must do nothing. Bound to another
+# command or acting anyway, it would show: the process gone, a dialog or the
+# folder picker open, the caption, tree or status changed, Stop enabled, or
+# a window that no longer answers the reader.
+focus_main
+xdotool key ctrl+q
+sleep 1
+alive || fail "pellux.exe ended after Ctrl+Q while idle"
+gone '^Search$' || fail "Ctrl+Q while idle opened the Search dialog"
+gone '^Select Folder$' || fail "Ctrl+Q while idle opened the folder picker"
+caption_is "Pellux $S" || fail "caption is '$(xdotool getwindowname "$WINDOW")' after Ctrl+Q while idle"
+[ "$(reader)" = "$EXPECTED" ] || fail "the tree changed, or the window is gone, after Ctrl+Q while idle"
+[ -z "$(reader --status)" ] || fail "status bar shows '$(reader --status)' after Ctrl+Q while idle"
+idle || fail "not idle after Ctrl+Q while idle (Stop $(button $IDM_STOP), Search $(button $IDM_SEARCH))"
 
 # --- A long search stopped with Ctrl+Q ------------------------------------------
 pick_folder "$BIG"

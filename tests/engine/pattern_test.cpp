@@ -117,21 +117,30 @@ TEST(EncodePattern, LongestStoredTextsStayInsideTheirBuffers)
     EXPECT_EQ(SearchPattern.bytes[2045], 0x00);
 }
 
-TEST(EncodePattern, HexLengthIsWhatTheDecoderWrote)
+TEST(EncodePattern, HexPatternIsExactlyTheBytesTheDecoderWrote)
 {
-    // Whatever the platform's decoder does with separators, the pattern
-    // holds exactly the bytes it wrote.
-    const std::wstring text = L"4d 5a 90";
-    BYTE expected[16];
-    DWORD expectedSize = sizeof(expected);
-    std::wstring padded = text.size() % 2 ? L"0" + text : text;
-    const BOOL decodes = CryptStringToBinaryW(padded.c_str(), static_cast<DWORD>(padded.size()), CRYPT_STRING_HEX,
-                                              expected, &expectedSize, nullptr, nullptr);
-    std::memset(SearchPattern.bytes, 0xEE, sizeof(SearchPattern.bytes));
-    if (!decodes || expectedSize == 0) {
-        EXPECT_FALSE(Encode(text, STRING_TYPE_HEX));
-        return;
+    // Expected bytes are written out here, never taken from the decoder.
+    const EncodeCase cases[] = {
+        {L"4D5A9000", STRING_TYPE_HEX, {0x4D, 0x5A, 0x90, 0x00}},  // a trailing zero byte counts
+        {L"00", STRING_TYPE_HEX, {0x00}},
+        {L"0D5A", STRING_TYPE_HEX, {0x0D, 0x5A}},                  // even: decoded unchanged
+        {L"D5A9000", STRING_TYPE_HEX, {0x0D, 0x5A, 0x90, 0x00}},   // odd: one "0" in front
+        {L"00D5A", STRING_TYPE_HEX, {0x00, 0x0D, 0x5A}},           // exactly one, not padded to a width
+        // Blanks around the digits decode to 3 bytes, not half of 8 units.
+        {L" 4D5A90 ", STRING_TYPE_HEX, {0x4D, 0x5A, 0x90}},
+    };
+    for (const EncodeCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+        std::memset(SearchPattern.bytes, 0xEE, sizeof(SearchPattern.bytes));
+        ASSERT_TRUE(Encode(c.text, c.type));
+        EXPECT_EQ(SearchPattern.length, c.expected.size());
+        EXPECT_EQ(PatternBytes(), c.expected);
     }
-    ASSERT_TRUE(Encode(text, STRING_TYPE_HEX));
-    EXPECT_EQ(PatternBytes(), std::vector<BYTE>(expected, expected + expectedSize));
+
+    // Blanks between the digits: Windows' decoder skips them, Wine's refuses
+    // the text; the pattern is the three bytes or nothing.
+    if (Encode(L"4d 5a 90", STRING_TYPE_HEX))
+        EXPECT_EQ(PatternBytes(), (std::vector<BYTE>{0x4D, 0x5A, 0x90}));
+    else
+        EXPECT_EQ(SearchPattern.length, 0u);
 }

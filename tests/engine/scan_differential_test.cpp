@@ -205,22 +205,46 @@ TEST_F(ScanDifferential, NearMissesAndDenseMatchesAcrossStopChecks)
     Check(zeros, needle, "zeros with 02");
 }
 
-TEST(ScanNeedle, FilterPositionsAvoidCommonBytes)
+TEST_F(ScanDifferential, PatternsThatStressTheChoiceOfFilterBytes)
 {
-    const unsigned char zeros[] = {0, 0, 0, 0, 0, 0, 0, 2};
-    const ScanNeedle z = PrepareNeedle(zeros, 8);
-    EXPECT_TRUE(z.first == 7 || z.second == 7);
-    // UTF-16LE "ab": never filter on the zero high bytes alone.
-    const unsigned char wide[] = {'q', 0, 'z', 0};
-    const ScanNeedle w = PrepareNeedle(wide, 4);
-    EXPECT_NE(wide[w.first], 0);
-    EXPECT_NE(wide[w.second], 0);
-    // All-equal pattern: the two positions are distinct and inside it.
-    const unsigned char same[] = {'A', 'A', 'A'};
-    const ScanNeedle s = PrepareNeedle(same, 3);
-    EXPECT_NE(s.first, s.second);
-    EXPECT_LT(s.first, 3u);
-    EXPECT_LT(s.second, 3u);
+    // Whichever two bytes the scan filters on, it must report what the plain
+    // scan reports. Patterns whose rare bytes sit at both ends or repeat, or
+    // that have no rare byte at all, in data made of the most common bytes or
+    // of the pattern's own bytes, with copies of the pattern and near misses
+    // (one byte changed, in turn) mixed in at irregular distances.
+    const Bytes patterns[] = {
+        {0, 0, 0, 0, 0, 0, 0, 2},           // one rare byte, at the end
+        {'q', 0, 'z', 0},                   // UTF-16LE text: zero bytes between
+        {0xE9, 0, 0, 0, 0, 0, 0, 0xE8},     // rare bytes at both ends
+        {0xE9, 'e', 'e', 0xE9},             // the rarest byte twice
+        {'Q', 'e', ' ', 'Q', 0},
+        {'e', ' ', 'e', ' ', 't'},          // common bytes only
+        {0, 0},
+        {'e', 0},
+        {0xE9, 0xE9},
+        Bytes(3, 'A'),                      // one repeated byte
+        Bytes(16, 0xFF),
+        Bytes(33, 0),
+        Bytes(65, ' '),
+    };
+    const Bytes common = {0x00, 0xFF, ' ', 'e', 't'};
+    for (const Bytes& pattern : patterns) {
+        for (bool ownBytes : {false, true}) {
+            const Bytes& alphabet = ownBytes ? pattern : common;
+            std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+            std::uniform_int_distribution<size_t> gap(0, 40);
+            Bytes data;
+            for (size_t round = 0; data.size() < 70000; ++round) {
+                for (size_t g = gap(rng_); g > 0; --g)
+                    data.push_back(alphabet[pick(rng_)]);
+                Bytes copy = pattern;
+                if (round % 3 != 0)
+                    copy[round % copy.size()] ^= 0x01;
+                data.insert(data.end(), copy.begin(), copy.end());
+            }
+            Check(data, pattern, ownBytes ? "data of the pattern's bytes" : "data of common bytes");
+        }
+    }
 }
 
 }  // namespace

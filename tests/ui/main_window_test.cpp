@@ -300,6 +300,29 @@ DWORD MainWindowValue(const wchar_t* name)
     return value;
 }
 
+// Counts the saves of one close. Before every message a window of this
+// thread receives, and once more at the end, a placement record that has
+// appeared since the last look is counted and deleted; a save made in a
+// later step of the close writes it again and is counted again.
+int SavesSeen = 0;
+
+void TakeSavedPlacement()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tavrin\\Pellux", 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    if (RegDeleteValueW(key, L"MainWindow") == ERROR_SUCCESS)
+        ++SavesSeen;
+    RegCloseKey(key);
+}
+
+LRESULT CALLBACK CountSavesBeforeEachMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION)
+        TakeSavedPlacement();
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 TEST_F(MainWindowTest, ClosingOrExitSavesTheSettingsOnceAndEndsTheLoop)
 {
     for (WORD how : {WORD(0), WORD(IDM_EXIT)}) {
@@ -312,14 +335,19 @@ TEST_F(MainWindowTest, ClosingOrExitSavesTheSettingsOnceAndEndsTheLoop)
         // Nothing is written before the close.
         EXPECT_FALSE(RegistryValueExists(L"Software\\Tavrin\\Pellux", L"StringType"));
 
+        SavesSeen = 0;
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountSavesBeforeEachMessage, nullptr, GetCurrentThreadId());
+        ASSERT_NE(hook, nullptr);
         if (how)
             Command(how);
         else
             SendMessageW(MainWindow, WM_CLOSE, 0, 0);
+        UnhookWindowsHookEx(hook);
+        TakeSavedPlacement();
+        EXPECT_EQ(SavesSeen, 1);
         EXPECT_FALSE(IsWindow(MainWindow));
         EXPECT_FALSE(IsMenu(popup));
         EXPECT_EQ(DrainQuit(), 0);
-        EXPECT_TRUE(RegistryValueExists(L"Software\\Tavrin\\Pellux", L"MainWindow"));
         EXPECT_EQ(MainWindowValue(L"StringType"), 1u);
         EXPECT_EQ(MainWindowValue(L"SubFolders"), 0u);
         StringType = 0;

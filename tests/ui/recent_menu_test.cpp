@@ -23,7 +23,8 @@ std::vector<Item> PopupItems()
     return items;
 }
 
-// The File menu's item carries the popup and is grayed exactly when empty.
+// The File menu's item carries the popup and is grayed exactly when empty:
+// the gray bit alone, never the disabled bit with it, and neither otherwise.
 void ExpectRecentItem(bool grayed)
 {
     MENUITEMINFOW info = {};
@@ -31,7 +32,7 @@ void ExpectRecentItem(bool grayed)
     info.fMask = MIIM_STATE | MIIM_SUBMENU;
     ASSERT_TRUE(GetMenuItemInfoW(GetMenu(MainWindow), IDM_RECENT, FALSE, &info));
     EXPECT_EQ(info.hSubMenu, RecentMenu);
-    EXPECT_EQ((info.fState & MFS_GRAYED) != 0, grayed);
+    EXPECT_EQ(info.fState & (MF_GRAYED | MF_DISABLED), grayed ? static_cast<UINT>(MF_GRAYED) : 0u);
 }
 
 TEST_F(MainWindowTest, RecentMenuIsEmptyAndGrayedWithoutRecentFolders)

@@ -100,6 +100,74 @@ TEST_F(ShortcutTest, OnlyTheExactKeysAndModifiersMatch)
     EXPECT_EQ(StringType, 1u);
 }
 
+// Stands in for user32's IsDialogMessageW in this executable's import table
+// while it lives, counting the calls and passing each on; the system's own
+// function refuses a dead handle silently, so only the call itself shows
+// that the loop handed one over.
+class DialogMessageSpy {
+public:
+    using Function = BOOL(WINAPI*)(HWND, MSG*);
+    static inline int Calls = 0;
+
+    DialogMessageSpy()
+    {
+        Calls = 0;
+        Real = reinterpret_cast<Function>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "IsDialogMessageW")));
+        slot_ = FindImportSlot(reinterpret_cast<ULONG_PTR>(Real));
+        if (slot_ != nullptr)
+            Write(reinterpret_cast<ULONG_PTR>(&Count));
+    }
+    ~DialogMessageSpy()
+    {
+        if (slot_ != nullptr)
+            Write(reinterpret_cast<ULONG_PTR>(Real));
+    }
+    DialogMessageSpy(const DialogMessageSpy&) = delete;
+    DialogMessageSpy& operator=(const DialogMessageSpy&) = delete;
+
+    bool Installed() const { return slot_ != nullptr; }
+
+private:
+    static inline Function Real = nullptr;
+
+    static BOOL WINAPI Count(HWND dialog, MSG* message)
+    {
+        ++Calls;
+        return Real(dialog, message);
+    }
+
+    // The import address table entry of this executable that holds target.
+    static ULONG_PTR* FindImportSlot(ULONG_PTR target)
+    {
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        if (target == 0 || imports.VirtualAddress == 0)
+            return nullptr;
+        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             module->Name != 0; ++module) {
+            for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+                 slot->u1.Function != 0; ++slot) {
+                if (slot->u1.Function == target)
+                    return reinterpret_cast<ULONG_PTR*>(&slot->u1.Function);
+            }
+        }
+        return nullptr;
+    }
+
+    void Write(ULONG_PTR value)
+    {
+        DWORD old = 0;
+        VirtualProtect(slot_, sizeof(*slot_), PAGE_READWRITE, &old);
+        *slot_ = value;
+        VirtualProtect(slot_, sizeof(*slot_), old, &old);
+    }
+
+    ULONG_PTR* slot_ = nullptr;
+};
+
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
 {
     return message == WM_INITDIALOG;
@@ -126,9 +194,25 @@ TEST_F(ShortcutTest, ShortcutsReachTheMainWindowFromTheSearchDialogAndTabStaysTh
     EXPECT_NE(focus, edit);
     EXPECT_TRUE(IsChild(SearchDialog, focus));
 
-    // A closed dialog whose handle was left behind gets nothing.
-    DestroyWindow(SearchDialog);
-    EXPECT_FALSE(Key(table_, MainWindow, VK_TAB, false, false));
+    // A closed dialog whose handle was left behind is never handed to the
+    // dialog manager, not even for a key aimed at that handle itself: a
+    // handle value can come back naming another window.
+    const HWND stale = SearchDialog;
+    {
+        DialogMessageSpy spy;
+        ASSERT_TRUE(spy.Installed());
+        EXPECT_TRUE(Key(table_, edit, VK_TAB, false, false));
+        EXPECT_EQ(DialogMessageSpy::Calls, 1);  // the spy sees the loop's calls
+
+        DestroyWindow(stale);
+        ASSERT_FALSE(IsWindow(stale));
+        DialogMessageSpy::Calls = 0;
+        for (HWND target : {stale, MainWindow}) {
+            EXPECT_FALSE(Key(table_, target, VK_TAB, false, false));
+            EXPECT_FALSE(Key(table_, target, VK_ESCAPE, false, false));
+        }
+        EXPECT_EQ(DialogMessageSpy::Calls, 0);
+    }
     SearchDialog = nullptr;
     EXPECT_FALSE(Key(table_, MainWindow, VK_TAB, false, false));
 }
