@@ -216,6 +216,18 @@ static void OnClose(HWND window)
     DestroyWindow(window);
 }
 
+static void OnEndSession(BOOL ending)
+{
+    // The session ends without a WM_CLOSE: keep this run's choices. Asked
+    // once, and only when it really ends; a running search is told to stop.
+    static bool saved = false;
+    if (!ending || saved)
+        return;
+    saved = true;
+    SearchRunning.exchange(0);
+    SaveSettings();
+}
+
 static void OnDestroy()
 {
     if (TaskbarProgress != nullptr) {
@@ -235,6 +247,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_CLOSE: OnClose(window); return 0;
+    case WM_ENDSESSION: OnEndSession(static_cast<BOOL>(wParam)); return 0;
     case WM_TIMER: OnSearchTimer(wParam); return 0;
     case WM_SEARCH_STARTED: OnSearchStarted(window); return 0;
     case WM_SEARCH_RESULTS: OnSearchResults(); return 0;

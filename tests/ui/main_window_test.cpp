@@ -355,6 +355,26 @@ TEST_F(MainWindowTest, ClosingOrExitSavesTheSettingsOnceAndEndsTheLoop)
     }
 }
 
+TEST_F(MainWindowTest, EndOfTheSessionSavesTheSettingsOnceItReallyEnds)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tavrin");
+    ASSERT_NE(Create(), nullptr);
+    Command(IDM_HEX);
+    SearchRunning.store(1);
+    // A shutdown that was cancelled saves nothing and stops nothing.
+    SendMessageW(MainWindow, WM_ENDSESSION, FALSE, 0);
+    EXPECT_FALSE(RegistryValueExists(L"Software\\Tavrin\\Pellux", L"StringType"));
+    EXPECT_EQ(SearchRunning.load(), 1);
+    SendMessageW(MainWindow, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(MainWindowValue(L"StringType"), 2u);
+    EXPECT_EQ(SearchRunning.load(), 0);
+    // Said twice, written once.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tavrin");
+    SendMessageW(MainWindow, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_FALSE(RegistryValueExists(L"Software\\Tavrin\\Pellux", L"StringType"));
+    StringType = 0;
+}
+
 // Runs on a timer inside the popup's modal loop: notes where the menu
 // appeared and which menu it shows, then dismisses it.
 struct PopupSeen {
