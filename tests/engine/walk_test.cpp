@@ -221,3 +221,77 @@ TEST_F(WalkTest, StopEndsTheFileAndOpensNoOther)
     // Every handle on the file is gone: it can be deleted at once.
     EXPECT_TRUE(DeleteFileW(big.c_str()));
 }
+
+namespace {
+
+// Changes the files behind the walk's back at a chosen moment, as another
+// program would.
+class MeddlingReport : public RecordingReport {
+public:
+    std::wstring truncateOnMatch;  // cut to cutTo bytes at the first match in it
+    UINT64 cutTo = 0;
+    std::wstring deleteOnEnter;    // removed when the walk enters the first file
+    std::wstring growOnEnter;      // appended to when the walk enters the first file
+
+    void FileEntered(const wchar_t* path) override
+    {
+        RecordingReport::FileEntered(path);
+        if (entered.size() == 1) {
+            if (!deleteOnEnter.empty()) {
+                EXPECT_TRUE(DeleteFileW(deleteOnEnter.c_str()));
+            }
+            if (!growOnEnter.empty()) {
+                HANDLE file = CreateFileW(growOnEnter.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr);
+                DWORD written = 0;
+                WriteFile(file, "..MZ", 4, &written, nullptr);
+                CloseHandle(file);
+                EXPECT_EQ(written, 4u);
+            }
+        }
+    }
+    void Match(UINT64 offset) override
+    {
+        RecordingReport::Match(offset);
+        if (!truncateOnMatch.empty() && entered.back() == truncateOnMatch) {
+            HANDLE file = CreateFileW(truncateOnMatch.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+            LARGE_INTEGER at;
+            at.QuadPart = static_cast<LONGLONG>(cutTo);
+            EXPECT_TRUE(SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+            CloseHandle(file);
+            truncateOnMatch.clear();
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(WalkTest, FilesThatShrinkGrowOrVanishMidWalkEndTheirScanSafely)
+{
+    // a.bin is cut to 2 MiB at its first match, while the walk reads it:
+    // the matches before the cut stay, the walk goes on.
+    std::string big(8 << 20, 'x');
+    for (size_t p = 0; p < big.size(); p += 1 << 20)
+        big.replace(p + 10, 2, "MZ");
+    const std::wstring a = root.AddFile(L"a.bin", big);
+    // b.bin is removed after it was listed; c.bin grows after it was listed
+    // and is scanned as long as it was listed.
+    const std::wstring b = root.AddFile(L"b.bin", "MZ");
+    const std::wstring c = root.AddFile(L"c.bin", "MZ..");
+    const std::wstring d = root.AddFile(L"d.bin", "xMZ");
+    MeddlingReport report;
+    report.truncateOnMatch = a;
+    report.cutTo = 2 << 20;
+    report.deleteOnEnter = b;
+    report.growOnEnter = c;
+    const Files found = Scan(root.Path(), "MZ", {}, &report);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].path, a);
+    // The first chunk was read before the cut; what follows is only what is
+    // left of the file.
+    EXPECT_GE(found[0].offsets.size(), 1u);
+    EXPECT_LE(found[0].offsets.size(), 2u);
+    EXPECT_EQ(found[1], (FileResult{c, {L"00000000"}}));
+    EXPECT_EQ(found[2], (FileResult{d, {L"00000001"}}));
+}
