@@ -19,8 +19,8 @@ void OnAboutCommand(HWND mainWindow);
 
 // ui/search_view.cpp: the worker's posted reports, handled on this thread.
 void OnSearchStarted(HWND mainWindow);
-void OnSearchResults();
-void OnSearchTimer(UINT_PTR timer);
+void OnSearchResults(HWND mainWindow);
+void OnSearchTimer(HWND mainWindow, UINT_PTR timer);
 void OnSearchEnded(HWND mainWindow);
 // Starts the worker with the report that feeds this window.
 void StartSearchFromWindow(HWND mainWindow);

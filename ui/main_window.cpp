@@ -248,9 +248,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_CLOSE: OnClose(window); return 0;
     case WM_ENDSESSION: OnEndSession(static_cast<BOOL>(wParam)); return 0;
-    case WM_TIMER: OnSearchTimer(wParam); return 0;
+    case WM_TIMER: OnSearchTimer(window, wParam); return 0;
     case WM_SEARCH_STARTED: OnSearchStarted(window); return 0;
-    case WM_SEARCH_RESULTS: OnSearchResults(); return 0;
+    case WM_SEARCH_RESULTS: OnSearchResults(window); return 0;
     case WM_SEARCH_ENDED: OnSearchEnded(window); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);

@@ -47,6 +47,9 @@ constexpr ULONGLONG INSERT_SLICE_MS = 15;
 // The node the last file's offsets go under, by its number in the search.
 UINT64 LastFileSerial = 0;
 HTREEITEM LastFileNode = nullptr;
+// The worker has reported its end; the window goes idle once the last of
+// its results is in the tree.
+bool SearchEnding = false;
 UINT64 ShownStatusSerial = 0;
 bool StatusShowing = false;
 wchar_t StatusText[SEARCH_PATH_UNITS];
@@ -85,10 +88,10 @@ void InsertBatch(ResultBatch& batch)
     }
 }
 
-// Puts waiting batches into the tree and shows them. Unless everything must
-// go in now, one turn lasts at most INSERT_SLICE_MS; the rest follows in the
-// next turn, at once when no input or painting waits, else on the timer.
-void InsertWaitingResults(bool everything)
+// Puts waiting batches into the tree and shows them. One turn lasts at most
+// INSERT_SLICE_MS; the rest follows in the next turn, at once when no input
+// or painting waits, else on the timer. True when some are left.
+bool InsertWaitingResults()
 {
     const ULONGLONG start = GetTickCount64();
     bool inserted = false;
@@ -100,7 +103,7 @@ void InsertWaitingResults(bool everything)
         }
         InsertBatch(*batch);
         FreeResultBatch(batch);
-        if (!everything && GetTickCount64() - start >= INSERT_SLICE_MS) {
+        if (GetTickCount64() - start >= INSERT_SLICE_MS) {
             more = true;
             break;
         }
@@ -112,6 +115,7 @@ void InsertWaitingResults(bool everything)
     // Still announced, so the worker does not post again meanwhile.
     if (more && GetQueueStatus(QS_INPUT | QS_PAINT) == 0)
         PostMessageW(MainWindow, WM_SEARCH_RESULTS, 0, 0);
+    return more;
 }
 
 void ShowScanStatus()
@@ -139,6 +143,7 @@ void OnSearchStarted(HWND window)
     SendMessageW(ResultTree, WM_SETREDRAW, TRUE, 0);
     LastFileSerial = 0;
     LastFileNode = nullptr;
+    SearchEnding = false;
     ShownStatusSerial = 0;
     StatusShowing = false;
 
@@ -149,25 +154,10 @@ void OnSearchStarted(HWND window)
     SetTimer(window, SEARCH_TIMER, SEARCH_TIMER_MS, nullptr);
 }
 
-void OnSearchResults()
-{
-    InsertWaitingResults(false);
-    ShowScanStatus();
-}
-
-void OnSearchTimer(UINT_PTR timer)
-{
-    if (timer != SEARCH_TIMER)
-        return;
-    InsertWaitingResults(false);
-    ShowScanStatus();
-}
-
-void OnSearchEnded(HWND window)
+static void ShowIdleState(HWND window)
 {
     KillTimer(window, SEARCH_TIMER);
-    // Idle only once every match found is in the tree.
-    InsertWaitingResults(true);
+    SearchEnding = false;
 
     if (TaskbarProgress != nullptr)
         TaskbarProgress->SetProgressState(window, TBPF_NOPROGRESS);
@@ -185,6 +175,32 @@ void OnSearchEnded(HWND window)
 
     ShowCommandStates(false);
     SearchWorkerDone();
+}
+
+static void TakeResults(HWND window)
+{
+    const bool more = InsertWaitingResults();
+    if (SearchEnding && !more)
+        ShowIdleState(window);
+    else
+        ShowScanStatus();
+}
+
+void OnSearchResults(HWND window)
+{
+    TakeResults(window);
+}
+
+void OnSearchTimer(HWND window, UINT_PTR timer)
+{
+    if (timer == SEARCH_TIMER)
+        TakeResults(window);
+}
+
+void OnSearchEnded(HWND window)
+{
+    SearchEnding = true;
+    TakeResults(window);
 }
 
 void StartSearchFromWindow(HWND window)
