@@ -4,7 +4,6 @@
 // Every registry failure is silent: the value keeps its default.
 #include "state/settings.h"
 #include "state/recent.h"
-#include "ui/controls.h"
 #include <string.h>
 #include <wchar.h>
 #include <strsafe.h>
@@ -186,12 +185,12 @@ void LoadSettings()
     LoadList(kRecentExtensionsKey, RecentExtensions);
 }
 
-void SaveSettings()
+void SaveSettings(HWND window)
 {
     // Without a readable placement the loaded record is written back.
     WINDOWPLACEMENT current = {};
     current.length = sizeof(current);
-    if (MainWindow && GetWindowPlacement(MainWindow, &current)) {
+    if (window && GetWindowPlacement(window, &current)) {
         current.length = sizeof(current);
         current.rcNormalPosition.right -= current.rcNormalPosition.left;
         current.rcNormalPosition.bottom -= current.rcNormalPosition.top;

@@ -8,4 +8,6 @@ extern DWORD StringType;  // 0 Ansi, 1 Unicode, 2 Hex
 extern DWORD SubFolders;  // 0 or 1
 
 void LoadSettings();
-void SaveSettings();  // reads MainWindow's placement
+// Writes the settings and lists, with window's placement (or, without a
+// window, the placement last loaded).
+void SaveSettings(HWND window);

@@ -211,12 +211,12 @@ static void OnClose(HWND window)
         RecentMenu = nullptr;
     }
     // Saved while the window still exists: its placement is read now.
-    SaveSettings();
+    SaveSettings(window);
     // The Search dialog, owned by this window, goes with it.
     DestroyWindow(window);
 }
 
-static void OnEndSession(BOOL ending)
+static void OnEndSession(HWND window, BOOL ending)
 {
     // The session ends without a WM_CLOSE: keep this run's choices. Asked
     // once, and only when it really ends; a running search is told to stop.
@@ -225,7 +225,7 @@ static void OnEndSession(BOOL ending)
         return;
     saved = true;
     SearchRunning.exchange(0);
-    SaveSettings();
+    SaveSettings(window);
 }
 
 static void OnDestroy()
@@ -247,7 +247,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_CLOSE: OnClose(window); return 0;
-    case WM_ENDSESSION: OnEndSession(static_cast<BOOL>(wParam)); return 0;
+    case WM_ENDSESSION: OnEndSession(window, static_cast<BOOL>(wParam)); return 0;
     case WM_TIMER: OnSearchTimer(window, wParam); return 0;
     case WM_SEARCH_STARTED: OnSearchStarted(window); return 0;
     case WM_SEARCH_RESULTS: OnSearchResults(window); return 0;

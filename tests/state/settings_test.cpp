@@ -154,7 +154,7 @@ TEST_F(Settings, FirstRunGivesDefaultsAndSaveWritesEveryValue)
     RecentPush(RecentSearches, L"MZ");
     StringType = 2;
     Place(SW_SHOWNORMAL, {100, 50, 500, 350});
-    SaveSettings();
+    SaveSettings(MainWindow);
 
     WINDOWPLACEMENT saved = {};
     const Values main = ReadAll(kKey);
@@ -195,7 +195,7 @@ TEST_F(Settings, SavesMinimizedAsRestoredAndKeepsMaximized)
     } cases[] = {{SW_SHOWNORMAL, SW_SHOWNORMAL}, {SW_SHOWMINIMIZED, SW_SHOWNORMAL}, {SW_SHOWMAXIMIZED, SW_SHOWMAXIMIZED}};
     for (const auto& c : cases) {
         Place(c.shown, {120, 80, 620, 480});
-        SaveSettings();
+        SaveSettings(MainWindow);
         const Values main = ReadAll(kKey);
         ASSERT_EQ(main.count(L"MainWindow"), 1u);
         ASSERT_EQ(main.at(L"MainWindow").data.size(), sizeof(WINDOWPLACEMENT));
@@ -237,7 +237,7 @@ TEST_F(Settings, StaleSearchValuesStayAndReturnWhenTheyContinueTheNumbering)
     EXPECT_EQ(ReadSlots(RecentSearches), PaddedSlots({L"s0", L"s1"}));
 
     RecentPush(RecentSearches, L"new");
-    SaveSettings();
+    SaveSettings(MainWindow);
     EXPECT_EQ(ReadAll(kSearchesKey), SzValues({L"new", L"s0", L"s1", L"s3"}));
 
     FreshStart();
@@ -261,7 +261,7 @@ TEST_F(Settings, RemovedFolderLeavesTheStoreAtNextSave)
         ASSERT_EQ(ReadSlots(RecentFolders), PaddedSlots({L"C:\\f0", L"C:\\f1", L"C:\\f2", L"C:\\f3", L"C:\\f4"}));
 
         RecentRemove(RecentFolders, L"C:\\f1");
-        SaveSettings();
+        SaveSettings(MainWindow);
         EXPECT_EQ(ReadAll(kFoldersKey), SzValues({L"C:\\f0", L"C:\\f2", L"C:\\f3", L"C:\\f4"}));
     }
 }
