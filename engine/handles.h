@@ -33,25 +33,12 @@ struct FileHandleTraits {
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(Handle h) { CloseHandle(h); }
 };
-// CreateFileMappingW, CreateThread and most others report failure as nullptr.
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { CloseHandle(h); }
-};
 // FindFirstFileW reports failure as INVALID_HANDLE_VALUE and needs FindClose.
 struct FindHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(Handle h) { FindClose(h); }
 };
-struct ViewTraits {
-    using Handle = const void*;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { UnmapViewOfFile(h); }
-};
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFind = UniqueHandle<FindHandleTraits>;
-using UniqueView = UniqueHandle<ViewTraits>;

@@ -70,6 +70,7 @@ public:
     {
         fileSerial_ = 0;
         path_ = nullptr;
+        pathUnits_ = 1;
         {
             Lock lock;
             ResultFeed.counts = {};
@@ -84,6 +85,7 @@ public:
     void FileEntered(const wchar_t* path) override
     {
         path_ = path;
+        pathUnits_ = static_cast<UINT32>(std::wcslen(path)) + 1;  // a SearchPath tail, so < 32,768
         ++fileSerial_;
         Lock lock;
         StringCchCopyW(ResultFeed.scanningPath, ARRAYSIZE(ResultFeed.scanningPath), path);
@@ -109,6 +111,7 @@ public:
     void FileLeft() override
     {
         path_ = nullptr;
+        pathUnits_ = 1;
         Lock lock;
         ResultFeed.scanning = false;
     }
@@ -118,7 +121,6 @@ public:
         {
             Lock lock;
             QueueOpenBatch();
-            ResultFeed.scanning = false;
         }
         PostMessageW(window, WM_SEARCH_ENDED, 0, 0);
     }
@@ -129,12 +131,11 @@ private:
     bool Append(UINT64 offset, bool& announce)
     {
         ResultBatch* batch = ResultFeed.open;
-        const size_t pathUnits = path_ ? std::wcslen(path_) + 1 : 1;
-        const bool fileListed = batch != nullptr && batch->fileCount > 0 &&
-                                batch->files[batch->fileCount - 1].serial == fileSerial_;
+        bool listed = batch != nullptr && batch->fileCount > 0 &&
+                      batch->files[batch->fileCount - 1].serial == fileSerial_;
         if (batch != nullptr &&
             (batch->offsetCount == BATCH_OFFSETS ||
-             (!fileListed && (batch->fileCount == BATCH_FILES || batch->pathUnits + pathUnits > BATCH_PATH_UNITS)))) {
+             (!listed && (batch->fileCount == BATCH_FILES || batch->pathUnits + pathUnits_ > BATCH_PATH_UNITS)))) {
             announce = QueueOpenBatch() || announce;
             batch = nullptr;
         }
@@ -143,15 +144,15 @@ private:
             if (batch == nullptr)
                 return false;
             ResultFeed.open = batch;
+            listed = false;
         }
-        if (batch->fileCount == 0 || batch->files[batch->fileCount - 1].serial != fileSerial_) {
-            BatchFile& file = batch->files[batch->fileCount++];
-            file = {fileSerial_, batch->pathUnits, batch->offsetCount, 0};
+        if (!listed) {
+            batch->files[batch->fileCount++] = {fileSerial_, batch->pathUnits, batch->offsetCount, 0};
             wchar_t* text = batch->paths + batch->pathUnits;
             if (path_ != nullptr)
-                std::memcpy(text, path_, (pathUnits - 1) * sizeof(wchar_t));
-            text[pathUnits - 1] = L'\0';
-            batch->pathUnits += static_cast<UINT32>(pathUnits);
+                std::memcpy(text, path_, (pathUnits_ - 1) * sizeof(wchar_t));
+            text[pathUnits_ - 1] = L'\0';
+            batch->pathUnits += pathUnits_;
         }
         batch->offsets[batch->offsetCount++] = offset;
         ++batch->files[batch->fileCount - 1].offsetCount;
@@ -159,6 +160,7 @@ private:
     }
 
     const wchar_t* path_ = nullptr;
+    UINT32 pathUnits_ = 1;  // with the terminator, measured once per file
     UINT64 fileSerial_ = 0;
 };
 
